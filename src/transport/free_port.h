@@ -1,0 +1,76 @@
+#pragma once
+
+#include "serial_overlays.h"
+#include "string_bytes.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+// Error codes delivered with an answer.
+inline constexpr uint32_t kErrNone = 0;
+inline constexpr uint32_t kErrNoAnswer = 512;          // nothing arrived before the read timeouts
+inline constexpr uint32_t kErrPortClosed = 4294967295; // the port is not open (or went away)
+
+// The answer callback: port number, id of the answered request, the bytes received (empty on
+// any error) and the error code. It runs on the thread that owns the TzFreePort.
+using TAsyncAnswer =
+    std::function<void(int ComPort, uint32_t UID, const TStringBytes &Answer, uint32_t ErrCode)>;
+
+// One queued request. The frame is held by value: queueing allocates nothing for it.
+struct TzReq {
+    TStringBytes Cmd;
+    uint32_t UID = 0;
+    int DevAddr = 0;
+    uint32_t Timestamp = 0;
+};
+
+class TzFreePortThread;
+
+// The front of a serial line: queue frames here; a worker thread sends them one at a time,
+// reads each answer and hands it to the callback on the owner's thread, waiting until the
+// callback has returned. All methods are called on the owner's thread.
+class TzFreePort : public QObject {
+    Q_OBJECT
+public:
+    // portName is the system name: "ttyUSB0", "/dev/pts/7", "COM3".
+    explicit TzFreePort(const QString &portName, QObject *parent = nullptr);
+    ~TzFreePort() override; // finishes the exchange in progress without delivering it
+
+    QString PortName() const;
+    void SetPortName(const QString &portName); // takes effect at the next Start
+    int ComPort() const;                       // the digits of the port name, 0 when none
+
+    void SetOnAsyncAnswerProc(TAsyncAnswer callback);
+    TzDCB &LocDCB();
+    TzTimeouts &LocTimeouts();
+
+    uint32_t LastUID() const; // id of the most recently queued request (0 before the first)
+
+    bool Start(); // (re)opens the port; the worker starts serving at the first success
+    bool Stop();  // closes the port; queued requests are then answered with kErrPortClosed
+
+    // Refused (false) for an empty frame or one equal to a frame already queued or being sent.
+    bool SendCmd(const TStringBytes &Cmd, int DevAddr);
+    // Priority <= 0 appends; otherwise the request goes to index Priority, but never behind
+    // the last element of a non-empty queue.
+    bool SendCmdForce(const TStringBytes &Cmd, int DevAddr, int Priority);
+    void ClearRequestList();
+
+    // Whether the request with this id is still queued or being exchanged.
+    bool HoldsRequest(uint32_t uid) const;
+    int QueueCount() const;
+
+    // Why the last Start failed, as the system reported it.
+    QSerialPort::SerialPortError LastOpenError() const;
+    QString LastOpenErrorText() const;
+
+private:
+    friend class TzFreePortTestAccess; // tests move GlobUID close to its wrap-around
+    std::unique_ptr<TzFreePortThread> Port;
+};

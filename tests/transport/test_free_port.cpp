@@ -1,0 +1,654 @@
+#include "pty_peer.h"
+#include "transport/free_port.h"
+#include "transport/free_port_thread.h"
+#include "transport/port_settings.h"
+#include "transport/utils.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <termios.h>
+#include <thread>
+
+// Reaches the id counter so the wrap-around can be tested without 20 million requests.
+class TzFreePortTestAccess {
+public:
+    static void SetGlobUID(TzFreePort &port, uint32_t uid) { port.Port->SetGlobUID(uid); }
+};
+
+namespace {
+// Generous: these bound waits for things that happen in milliseconds on an idle machine.
+constexpr int kLongWaitMs = 15000;
+
+TStringBytes Frame(char tag) {
+    return TStringBytes::FromBytes({0x11, uint8_t(tag)});
+}
+
+QByteArray FrameBytes(char tag) {
+    return Frame(tag).AsBytes();
+}
+
+struct Answer {
+    int comPort = 0;
+    uint32_t uid = 0;
+    QByteArray bytes;
+    uint32_t errCode = 0;
+};
+
+// Collects the callbacks of one port; they run on the test thread.
+struct AnswerLog {
+    QList<Answer> answers;
+    TAsyncAnswer callback() {
+        return [this](int comPort, uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
+            answers.append({comPort, uid, answer.AsBytes(), errCode});
+        };
+    }
+};
+
+// The device: answers every frame the port sends, on its own thread, so the test thread stays
+// free for the event loop that the callbacks need. The answer to one chosen frame can be held
+// back until release().
+class Responder {
+public:
+    using Reply = std::function<void(const QByteArray &frame, PtyPeer &peer)>;
+
+    static void Echo(const QByteArray &frame, PtyPeer &peer) { peer.write(frame); }
+    static void Silent(const QByteArray &, PtyPeer &) {}
+
+    explicit Responder(PtyPeer &peer, Reply reply = Echo)
+        : m_peer(peer), m_reply(std::move(reply)), m_thread([this] { Serve(); }) {}
+    ~Responder() {
+        m_stop = true;
+        m_thread.join();
+    }
+
+    void HoldAnswerTo(const QByteArray &frame) {
+        std::lock_guard lock(m_mutex);
+        m_held = frame;
+    }
+    void Release() { m_released = true; }
+
+    QList<QByteArray> Received() const {
+        std::lock_guard lock(m_mutex);
+        return m_received;
+    }
+    // Blocks the test thread (no event loop) until count frames have arrived.
+    bool WaitForFrames(int count) {
+        QElapsedTimer timer;
+        timer.start();
+        while (Received().size() < count && timer.elapsed() < kLongWaitMs)
+            QThread::msleep(5);
+        return Received().size() >= count;
+    }
+
+private:
+    void Serve() {
+        while (!m_stop) {
+            const QByteArray frame = m_peer.read(50, 5);
+            if (frame.isEmpty())
+                continue;
+            QByteArray held;
+            {
+                std::lock_guard lock(m_mutex);
+                m_received.append(frame);
+                held = m_held;
+            }
+            while (frame == held && !m_released && !m_stop)
+                QThread::msleep(2);
+            m_reply(frame, m_peer);
+        }
+    }
+
+    PtyPeer &m_peer;
+    const Reply m_reply;
+    mutable std::mutex m_mutex;
+    QList<QByteArray> m_received;
+    QByteArray m_held;
+    std::atomic<bool> m_released = false;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread;
+};
+
+void SetTimeouts(TzFreePort &port, int interval, int multiplier, int constant) {
+    port.LocTimeouts().ReadIntervalTimeout = interval;
+    port.LocTimeouts().ReadTotalTimeoutMultiplier = multiplier;
+    port.LocTimeouts().ReadTotalTimeoutConstant = constant;
+}
+
+// A port running at 4800 baud, 7E2, hardware flow control.
+TzPortDCB RunningRecord() {
+    TzPortDCB record;
+    record.BaudRate = 4800;
+    record.ByteSize = 7;
+    record.Parity = 2;
+    record.StopBits = 2;
+    record.Flags = 0x1 | DcbFlags::fOutxCtsFlow;
+    record.XonLim = 100;
+    return record;
+}
+
+int PtyNumber(const PtyPeer &peer) {
+    int number = 0;
+    TryDigitsToInt(peer.slavePath(), number);
+    return number;
+}
+} // namespace
+
+class TestFreePort : public QObject {
+    Q_OBJECT
+
+private slots:
+    void queueOrderAndPriority_data();
+    void queueOrderAndPriority();
+    void duplicatesRefused();
+    void idsWrapAfter20Million();
+    void answerFraming_data();
+    void answerFraming();
+    void silentDeviceGives512();
+    void lifecycleStartStopRestart();
+    void unsetCallbackDrainsQueue();
+    void destructionDeliversNothing_data();
+    void destructionDeliversNothing();
+    void deviceGone();
+    void startFails_data();
+    void startFails();
+    void overlayOnRecord_data();
+    void overlayOnRecord();
+    void lineSettingsOverlay_data();
+    void lineSettingsOverlay();
+};
+
+void TestFreePort::queueOrderAndPriority_data() {
+    QTest::addColumn<QByteArray>("queuedBehindHead");
+    QTest::addColumn<int>("priority");
+    QTest::addColumn<QByteArray>("sendingOrder");
+
+    // H is on the line with its answer held back; P is queued with the priority.
+    QTest::newRow("count 5, priority 1: next") << QByteArray("ABCD") << 1 << QByteArray("HPABCD");
+    QTest::newRow("count 5, priority 10: before the last")
+        << QByteArray("ABCD") << 10 << QByteArray("HABCPD");
+    QTest::newRow("count 5, priority 0: tail") << QByteArray("ABCD") << 0 << QByteArray("HABCDP");
+    QTest::newRow("count 3, priority 2: before the last")
+        << QByteArray("AB") << 2 << QByteArray("HAPB");
+    QTest::newRow("count 1: in front of the head, head still done once")
+        << QByteArray() << 1 << QByteArray("HP");
+}
+
+void TestFreePort::queueOrderAndPriority() {
+    QFETCH(QByteArray, queuedBehindHead);
+    QFETCH(int, priority);
+    QFETCH(QByteArray, sendingOrder);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Responder responder(peer);
+    responder.HoldAnswerTo(FrameBytes('H'));
+    TzFreePort port(peer.slavePath());
+    AnswerLog log;
+    port.SetOnAsyncAnswerProc(log.callback());
+    SetTimeouts(port, 20, 0, kLongWaitMs);
+    QVERIFY(port.Start());
+
+    QHash<char, uint32_t> uidOf;
+    // A priority request into an empty queue is simply appended.
+    QVERIFY(port.SendCmdForce(Frame('H'), 1, 3));
+    uidOf['H'] = port.LastUID();
+    QVERIFY(responder.WaitForFrames(1));
+    for (const char tag : queuedBehindHead) {
+        QVERIFY(port.SendCmd(Frame(tag), 1));
+        uidOf[tag] = port.LastUID();
+    }
+    QVERIFY(port.SendCmdForce(Frame('P'), 1, priority));
+    uidOf['P'] = port.LastUID();
+    QCOMPARE(port.QueueCount(), queuedBehindHead.size() + 2);
+
+    responder.Release();
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), sendingOrder.size(), kLongWaitMs);
+
+    QList<QByteArray> expectedFrames;
+    for (const char tag : sendingOrder)
+        expectedFrames << FrameBytes(tag);
+    QCOMPARE(responder.Received(), expectedFrames);
+    for (int i = 0; i < sendingOrder.size(); ++i) {
+        const Answer &answer = log.answers[i];
+        QCOMPARE(answer.uid, uidOf[sendingOrder[i]]);
+        QCOMPARE(answer.bytes, expectedFrames[i]);
+        QCOMPARE(answer.errCode, kErrNone);
+        QCOMPARE(answer.comPort, PtyNumber(peer));
+    }
+    QCOMPARE(port.QueueCount(), 0);
+}
+
+void TestFreePort::duplicatesRefused() {
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Responder responder(peer);
+    responder.HoldAnswerTo(FrameBytes('H'));
+    TzFreePort port(peer.slavePath());
+    AnswerLog log;
+    QList<bool> requeuedInside, heldInside;
+    port.SetOnAsyncAnswerProc(
+        [&](int comPort, uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
+            log.callback()(comPort, uid, answer, errCode);
+            // The echo is the very frame being answered.
+            requeuedInside << port.SendCmd(answer, 1);
+            heldInside << port.HoldsRequest(uid);
+        });
+    SetTimeouts(port, 20, 0, kLongWaitMs);
+    QVERIFY(port.Start());
+
+    QVERIFY(port.SendCmd(Frame('H'), 1));
+    const uint32_t headUid = port.LastUID();
+    QVERIFY(responder.WaitForFrames(1));
+
+    QVERIFY(!port.SendCmd(Frame('H'), 1));  // being sent
+    QVERIFY(!port.SendCmd(Frame('H'), 99)); // the device address plays no part
+    QVERIFY(port.SendCmd(Frame('A'), 1));
+    const uint32_t waitingUid = port.LastUID();
+    QVERIFY(!port.SendCmd(Frame('A'), 1)); // waiting
+    QVERIFY(!port.SendCmdForce(Frame('A'), 1, 1));
+    QVERIFY(!port.SendCmd(TStringBytes::FromText(""), 1));
+    QVERIFY(!port.SendCmd(TStringBytes(), 1));
+    QCOMPARE(port.LastUID(), waitingUid);
+    QVERIFY(port.HoldsRequest(headUid));
+    QVERIFY(port.HoldsRequest(waitingUid));
+
+    responder.Release();
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 2, kLongWaitMs);
+    QCOMPARE(requeuedInside, QList<bool>({false, false}));
+    QCOMPARE(heldInside, QList<bool>({true, true}));
+    QVERIFY(!port.HoldsRequest(headUid));
+    QCOMPARE(port.QueueCount(), 0);
+
+    // Answered, so the same frame is accepted again.
+    port.SetOnAsyncAnswerProc(log.callback());
+    QVERIFY(port.SendCmd(Frame('H'), 1));
+    QCOMPARE(port.LastUID(), waitingUid + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 3, kLongWaitMs);
+    QCOMPARE(log.answers[2].bytes, FrameBytes('H'));
+}
+
+void TestFreePort::idsWrapAfter20Million() {
+    // Never started: requests are queued and wait, nothing is sent.
+    TzFreePort port("/dev/tarvex-test-no-such-port");
+    QCOMPARE(port.LastUID(), 0u);
+    QVERIFY(port.SendCmd(Frame('a'), 1));
+    QCOMPARE(port.LastUID(), 1u);
+    QVERIFY(port.SendCmd(Frame('b'), 1));
+    QCOMPARE(port.LastUID(), 2u);
+
+    TzFreePortTestAccess::SetGlobUID(port, 19999999);
+    QVERIFY(port.SendCmd(Frame('c'), 1));
+    QCOMPARE(port.LastUID(), 20000000u);
+    QVERIFY(port.SendCmd(Frame('d'), 1));
+    QCOMPARE(port.LastUID(), 0u);
+    QVERIFY(port.SendCmd(Frame('e'), 1));
+    QCOMPARE(port.LastUID(), 1u);
+    QVERIFY(port.HoldsRequest(0));
+    QCOMPARE(port.QueueCount(), 5);
+
+    port.ClearRequestList();
+    QCOMPARE(port.QueueCount(), 0);
+    QVERIFY(!port.HoldsRequest(0));
+    QVERIFY(port.SendCmd(Frame('a'), 1));
+    QCOMPARE(port.LastUID(), 2u);
+}
+
+void TestFreePort::answerFraming_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<QByteArray>("part1");
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<QByteArray>("part2");
+    QTest::addColumn<QByteArray>("firstAnswer");
+
+    const QByteArray head("\x01\x03\x02", 3), tail("\x00\x0a", 2);
+    QTest::newRow("short gap stays in one answer") << 400 << head << 20 << tail << head + tail;
+    QTest::newRow("long gap ends the answer, the rest is purged")
+        << 30 << head << 600 << tail << head;
+    const QByteArray long300(300, '\x5a');
+    QTest::newRow("cut at 255 bytes, the rest is purged")
+        << 400 << long300 << 0 << QByteArray() << long300.left(255);
+}
+
+// The second request's answer shows whether what the first left on the line was purged.
+void TestFreePort::answerFraming() {
+    QFETCH(int, interval);
+    QFETCH(QByteArray, part1);
+    QFETCH(int, gapMs);
+    QFETCH(QByteArray, part2);
+    QFETCH(QByteArray, firstAnswer);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    std::atomic<bool> firstAnswerWritten = false;
+    Responder responder(peer, [&](const QByteArray &frame, PtyPeer &line) {
+        if (frame != FrameBytes('1')) {
+            line.write("R2");
+            return;
+        }
+        line.write(part1);
+        QThread::msleep(gapMs);
+        line.write(part2);
+        firstAnswerWritten = true;
+    });
+    TzFreePort port(peer.slavePath());
+    AnswerLog log;
+    port.SetOnAsyncAnswerProc(log.callback());
+    SetTimeouts(port, interval, 0, kLongWaitMs);
+    QVERIFY(port.Start());
+
+    QVERIFY(port.SendCmd(Frame('1'), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(log.answers.size() == 1 && firstAnswerWritten, kLongWaitMs);
+    QTest::qWait(100); // the late part reaches the port's input queue
+    QVERIFY(port.SendCmd(Frame('2'), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 2, kLongWaitMs);
+
+    QCOMPARE(log.answers[0].errCode, kErrNone);
+    QCOMPARE(log.answers[0].bytes, firstAnswer);
+    QCOMPARE(log.answers[1].errCode, kErrNone);
+    QCOMPARE(log.answers[1].bytes, QByteArray("R2"));
+}
+
+void TestFreePort::silentDeviceGives512() {
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Responder responder(peer, Responder::Silent);
+    TzFreePort port(peer.slavePath());
+    AnswerLog log;
+    port.SetOnAsyncAnswerProc(log.callback());
+    SetTimeouts(port, 10, 1, 100); // the panel's: 355 ms in total
+    QVERIFY(port.Start());
+
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(port.SendCmd(Frame('S'), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 1, kLongWaitMs);
+    QVERIFY2(timer.elapsed() >= 340, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(log.answers[0].errCode, kErrNoAnswer);
+    QCOMPARE(log.answers[0].bytes, QByteArray());
+    QCOMPARE(responder.Received(), QList<QByteArray>{FrameBytes('S')});
+}
+
+void TestFreePort::lifecycleStartStopRestart() {
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Responder responder(peer);
+    TzFreePort port(peer.slavePath());
+    AnswerLog log;
+    port.SetOnAsyncAnswerProc(log.callback());
+    QVERIFY(port.Stop()); // never started: nothing to close
+
+    // Queued before the first Start: waits.
+    QVERIFY(port.SendCmd(Frame('0'), 1));
+    QTest::qWait(300);
+    QVERIFY(log.answers.isEmpty());
+    QVERIFY(responder.Received().isEmpty());
+    QVERIFY(port.Start());
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 1, kLongWaitMs);
+    QCOMPARE(log.answers[0].errCode, kErrNone);
+
+    // Stopped: the worker goes on answering, with the port closed.
+    QVERIFY(port.Stop());
+    QVERIFY(port.Stop());
+    QList<uint32_t> uids;
+    for (const char tag : QByteArray("abc")) {
+        QVERIFY(port.SendCmd(Frame(tag), 1));
+        uids << port.LastUID();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 4, kLongWaitMs);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(log.answers[i + 1].uid, uids[i]);
+        QCOMPARE(log.answers[i + 1].errCode, kErrPortClosed);
+        QCOMPARE(log.answers[i + 1].bytes, QByteArray());
+    }
+    QCOMPARE(responder.Received().size(), 1);
+
+    QVERIFY(port.Start());
+    QVERIFY(port.SendCmd(Frame('r'), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 5, kLongWaitMs);
+    QCOMPARE(log.answers[4].errCode, kErrNone);
+    QCOMPARE(log.answers[4].bytes, FrameBytes('r'));
+}
+
+void TestFreePort::unsetCallbackDrainsQueue() {
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Responder responder(peer);
+    TzFreePort port(peer.slavePath());
+    QVERIFY(port.Start());
+    for (const char tag : QByteArray("xyz"))
+        QVERIFY(port.SendCmd(Frame(tag), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(port.QueueCount(), 0, kLongWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(responder.Received().size(), 3, kLongWaitMs);
+
+    AnswerLog log;
+    port.SetOnAsyncAnswerProc(log.callback());
+    QVERIFY(port.SendCmd(Frame('x'), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 1, kLongWaitMs);
+    QCOMPARE(log.answers[0].bytes, FrameBytes('x'));
+}
+
+void TestFreePort::destructionDeliversNothing_data() {
+    QTest::addColumn<bool>("deviceAnswers");
+    // The answer is held back: the worker is still reading when destruction begins.
+    QTest::newRow("during the read") << false;
+    // The answer arrived and waits for the test thread, which is busy in the destructor: a
+    // hand-over that blocks until the callback ran would deadlock here.
+    QTest::newRow("during the hand-over") << true;
+}
+
+void TestFreePort::destructionDeliversNothing() {
+    QFETCH(bool, deviceAnswers);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Responder responder(peer);
+    if (!deviceAnswers)
+        responder.HoldAnswerTo(FrameBytes('D'));
+    auto port = std::make_unique<TzFreePort>(peer.slavePath());
+    AnswerLog log;
+    port->SetOnAsyncAnswerProc(log.callback());
+    SetTimeouts(*port, 20, 0, 3000);
+    QVERIFY(port->Start());
+
+    QVERIFY(port->SendCmd(Frame('D'), 1));
+    QVERIFY(port->SendCmd(Frame('E'), 1));
+    QVERIFY(responder.WaitForFrames(1));
+    QThread::msleep(300); // no event loop: an answer could only wait for delivery
+    port.reset();
+    responder.Release();
+
+    QTest::qWait(300);
+    QVERIFY(log.answers.isEmpty());
+    QCOMPARE(responder.Received(), QList<QByteArray>{FrameBytes('D')});
+}
+
+void TestFreePort::deviceGone() {
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    TzFreePort port(peer.slavePath());
+    AnswerLog log;
+    port.SetOnAsyncAnswerProc(log.callback());
+    SetTimeouts(port, 20, 0, 500);
+    QVERIFY(port.Start());
+
+    peer.closeMaster();
+    QVERIFY(port.SendCmd(Frame('g'), 1));
+    QVERIFY(port.SendCmd(Frame('h'), 1));
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 2, kLongWaitMs);
+    QCOMPARE(log.answers[0].errCode, kErrPortClosed);
+    QCOMPARE(log.answers[1].errCode, kErrPortClosed);
+    QCOMPARE(log.answers[1].bytes, QByteArray());
+}
+
+void TestFreePort::startFails_data() {
+    QTest::addColumn<bool>("missingDevice");
+    QTest::addColumn<int>("byteSize");
+    QTest::addColumn<int>("stopBits");
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+
+    QTest::newRow("missing device")
+        << true << kNotSet << kNotSet << QSerialPort::DeviceNotFoundError;
+    QTest::newRow("nine data bits")
+        << false << 9 << kNotSet << QSerialPort::UnsupportedOperationError;
+    QTest::newRow("unknown stop bits code")
+        << false << kNotSet << 7 << QSerialPort::UnsupportedOperationError;
+}
+
+void TestFreePort::startFails() {
+    QFETCH(bool, missingDevice);
+    QFETCH(int, byteSize);
+    QFETCH(int, stopBits);
+    QFETCH(QSerialPort::SerialPortError, error);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Responder responder(peer);
+    TzFreePort port(missingDevice ? "/dev/tarvex-test-no-such-port" : peer.slavePath());
+    AnswerLog log;
+    port.SetOnAsyncAnswerProc(log.callback());
+    port.LocDCB().ByteSize = byteSize;
+    port.LocDCB().StopBits = stopBits;
+    QCOMPARE(port.LastOpenError(), QSerialPort::NoError);
+
+    QVERIFY(!port.Start());
+    QCOMPARE(port.LastOpenError(), error);
+    QVERIFY(!port.LastOpenErrorText().isEmpty());
+
+    // Never successfully started: requests wait.
+    QVERIFY(port.SendCmd(Frame('w'), 1));
+    QTest::qWait(200);
+    QVERIFY(log.answers.isEmpty());
+    QVERIFY(port.Stop());
+}
+
+void TestFreePort::overlayOnRecord_data() {
+    QTest::addColumn<TzDCB>("overlay");
+    QTest::addColumn<TzPortDCB>("expected");
+
+    const TzPortDCB base = RunningRecord();
+
+    TzDCB overlay;
+    TzPortDCB expected = base;
+    QTest::newRow("nothing set") << overlay << expected;
+
+    overlay.BaudRate = 19200;
+    expected.BaudRate = 19200;
+    QTest::newRow("only the baud rate") << overlay << expected;
+
+    overlay.Clear();
+    overlay.ByteSize = 8;
+    overlay.Parity = 0;
+    overlay.StopBits = 0;
+    expected = base;
+    expected.ByteSize = 8;
+    expected.Parity = 0;
+    expected.StopBits = 0;
+    QTest::newRow("frame format") << overlay << expected;
+
+    overlay.Clear();
+    overlay.Flags = DcbFlags::fOutX;
+    expected = base;
+    expected.Flags |= DcbFlags::fOutX;
+    QTest::newRow("flags are ORed in") << overlay << expected;
+
+    overlay.OnlyMyFlags = true;
+    expected.Flags = DcbFlags::fOutX;
+    QTest::newRow("only my flags") << overlay << expected;
+
+    overlay.Clear();
+    overlay.OnlyMyFlags = true;
+    expected = base;
+    expected.Flags = 0;
+    QTest::newRow("only my flags, none given") << overlay << expected;
+
+    overlay.Clear();
+    overlay.XonLim = 0x12345;
+    overlay.fXonChar = 'A'; // written without its flag: not imposed
+    overlay.SetXoffChar('B');
+    expected = base;
+    expected.XonLim = 0x2345;
+    expected.XoffChar = 'B';
+    QTest::newRow("limits as 16 bits, flagged characters") << overlay << expected;
+}
+
+void TestFreePort::overlayOnRecord() {
+    QFETCH(TzDCB, overlay);
+    QFETCH(TzPortDCB, expected);
+
+    const auto fields = [](const TzPortDCB &d) {
+        return QList<qint64>{d.BaudRate, d.Flags,   d.XonLim,   d.XoffLim,   d.ByteSize, d.Parity,
+                             d.StopBits, d.XonChar, d.XoffChar, d.ErrorChar, d.EofChar,  d.EvtChar};
+    };
+    TzPortDCB record = RunningRecord();
+    ApplyDCB(overlay, record);
+    QCOMPARE(fields(record), fields(expected));
+}
+
+void TestFreePort::lineSettingsOverlay_data() {
+    QTest::addColumn<int>("baudRate");
+    QTest::addColumn<int>("stopBits");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<bool>("onlyMyFlags");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<bool>("twoStopBits");
+    QTest::addColumn<int>("flowBits");
+
+    // The port first runs at 4800 baud, two stop bits, hardware flow control; then it is
+    // restarted with these overlay fields set and the rest left unset. (A pseudo-terminal
+    // always has 8 data bits and no parity, so those are checked on the record above.)
+    const int hardware = int(CRTSCTS), software = IXON | IXOFF;
+    const int x = kNotSet;
+    QTest::newRow("only the baud rate") << 19200 << x << x << false //
+                                        << int(B19200) << true << hardware;
+    QTest::newRow("nothing set") << x << x << x << false //
+                                 << int(B4800) << true << hardware;
+    QTest::newRow("one stop bit") << x << 0 << x << false //
+                                  << int(B4800) << false << hardware;
+    QTest::newRow("flags are ORed in: hardware stays") << x << x << DcbFlags::fOutX << false //
+                                                       << int(B4800) << true << hardware;
+    QTest::newRow("only my flags: software")
+        << x << x << (DcbFlags::fOutX | DcbFlags::fInX) << true //
+        << int(B4800) << true << software;
+    QTest::newRow("only my flags: none") << x << x << x << true //
+                                         << int(B4800) << true << 0;
+}
+
+void TestFreePort::lineSettingsOverlay() {
+    QFETCH(int, baudRate);
+    QFETCH(int, stopBits);
+    QFETCH(int, flags);
+    QFETCH(bool, onlyMyFlags);
+    QFETCH(int, speed);
+    QFETCH(bool, twoStopBits);
+    QFETCH(int, flowBits);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    TzFreePort port(peer.slavePath());
+    TzDCB &dcb = port.LocDCB();
+    dcb.BaudRate = 4800;
+    dcb.StopBits = 2;
+    dcb.Flags = DcbFlags::fOutxCtsFlow;
+    QVERIFY2(port.Start(), qPrintable(port.LastOpenErrorText()));
+
+    dcb.Clear();
+    dcb.BaudRate = baudRate;
+    dcb.StopBits = stopBits;
+    dcb.Flags = flags;
+    dcb.OnlyMyFlags = onlyMyFlags;
+    QVERIFY2(port.Start(), qPrintable(port.LastOpenErrorText()));
+
+    termios tio{};
+    QCOMPARE(tcgetattr(peer.slaveFd(), &tio), 0);
+    QCOMPARE(int(cfgetospeed(&tio)), speed);
+    QCOMPARE(bool(tio.c_cflag & CSTOPB), twoStopBits);
+    QCOMPARE(int((tio.c_cflag & CRTSCTS) | (tio.c_iflag & (IXON | IXOFF))), flowBits);
+}
+
+QTEST_GUILESS_MAIN(TestFreePort)
+#include "test_free_port.moc"
