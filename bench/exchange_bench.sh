@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds exchange_bench and tarvex-sim and prints the cost of one single-register read through
+# TzFreePort, next to mbpoll polling the same simulated module.
+# Usage: bench/exchange_bench.sh [build-dir] [exchange_bench options]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build-bench}
+shift || true
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" --target exchange_bench tarvex-sim -j"$(nproc)" >/dev/null
+"$build_dir/bench/exchange_bench" "$@"

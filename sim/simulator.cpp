@@ -1,0 +1,191 @@
+#include "simulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <sys/select.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kRestartSilenceMs = 1000;
+
+} // namespace
+
+Simulator::Simulator(const SimOptions &options)
+    : m_options(options), m_model(options), m_start(std::chrono::steady_clock::now()),
+      m_baud(options.baud), m_format(options.format), m_silent(options.silent) {}
+
+Simulator::~Simulator() = default;
+
+bool Simulator::open(std::string &error) {
+    if (!m_line.open(m_options.linkPath, error))
+        return false;
+    m_link = std::make_unique<SlaveLink>(m_line.slavePath(), m_baud, m_format, m_options.address,
+                                         m_line.fd());
+    if (!m_link->isValid()) {
+        error = "cannot create the Modbus context";
+        return false;
+    }
+    m_handler = std::make_unique<RequestHandler>(m_model, *m_link);
+    m_handler->exceptionRules() = m_options.exceptions;
+    return true;
+}
+
+int64_t Simulator::nowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 m_start)
+        .count();
+}
+
+void Simulator::run(int stopFd) {
+    for (;;) {
+        const int64_t now = nowMs();
+        handleTimers(now);
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(stopFd, &readable);
+        int maxFd = std::max(stopFd, m_line.fd());
+        // Half-duplex: the next request is not taken while an answer is on its way.
+        if (!m_pending)
+            FD_SET(m_line.fd(), &readable);
+        if (m_stdinOpen)
+            FD_SET(STDIN_FILENO, &readable);
+        const int waitMs = msUntilNextEvent(nowMs());
+        timeval tv = {waitMs / 1000, (waitMs % 1000) * 1000};
+        const int n = select(maxFd + 1, &readable, nullptr, nullptr, &tv);
+        if (n < 0 && errno != EINTR)
+            return;
+        if (n <= 0)
+            continue;
+        if (FD_ISSET(stopFd, &readable))
+            return;
+        if (m_stdinOpen && FD_ISSET(STDIN_FILENO, &readable))
+            handleStdin();
+        if (!m_pending && FD_ISSET(m_line.fd(), &readable))
+            handleLine();
+    }
+}
+
+int Simulator::msUntilNextEvent(int64_t now) const {
+    int64_t next = now + 1000;
+    if (m_pending)
+        next = std::min(next, m_pending->dueMs);
+    if (m_restartAtMs >= 0)
+        next = std::min(next, m_restartAtMs);
+    const int timeoutS = m_model.read(Space::Holding, kRegNetworkTimeout, now);
+    if (timeoutS > 0 && !m_timedOut)
+        next = std::min(next, m_lastRequestMs + timeoutS * 1000);
+    return int(std::clamp<int64_t>(next - now, 0, 1000));
+}
+
+void Simulator::handleTimers(int64_t now) {
+    if (m_pending && now >= m_pending->dueMs)
+        sendPending();
+    if (m_restartAtMs >= 0 && now >= m_restartAtMs)
+        restart();
+    const int timeoutS = m_model.read(Space::Holding, kRegNetworkTimeout, now);
+    if (timeoutS > 0 && !m_timedOut && now - m_lastRequestMs >= timeoutS * 1000) {
+        m_model.switchToSafeStates(now);
+        m_timedOut = true;
+    }
+}
+
+void Simulator::handleLine() {
+    if (m_restartAtMs >= 0) {
+        m_line.discardInput(); // restarting: deaf to the line
+        return;
+    }
+    uint8_t frame[MODBUS_RTU_MAX_ADU_LENGTH];
+    const int length = m_link->receive(frame);
+    if (length < 0)
+        m_line.discardInput(); // a broken frame: wait for the line to fall silent
+    else if (length > 0)
+        handleRequest(frame, length);
+}
+
+void Simulator::handleRequest(const uint8_t *frame, int length) {
+    const int64_t now = nowMs();
+    logFrame("RX", Bytes(frame, frame + length));
+    if (m_silent)
+        return;
+    m_lastRequestMs = now;
+    m_timedOut = false;
+
+    Reply reply = m_handler->handle(frame, length, now);
+    if (reply.bytes.empty()) {
+        if (reply.restart)
+            beginRestart();
+        return;
+    }
+    ++m_answerCount;
+    if (m_options.corruptEvery > 0 && m_answerCount % m_options.corruptEvery == 0) {
+        reply.bytes[reply.bytes.size() - 1] ^= 0xFF;
+        reply.bytes[reply.bytes.size() - 2] ^= 0xFF;
+    }
+    PendingAnswer pending{std::move(reply.bytes), now, reply.restart};
+    if (m_options.wireDelay) {
+        const int characters = length + int(pending.bytes.size());
+        pending.dueMs += int64_t(wireTimeMs(characters, m_baud, m_format.bitsPerChar()) + 0.5);
+    }
+    m_pending = std::move(pending);
+    if (nowMs() >= m_pending->dueMs)
+        sendPending();
+}
+
+void Simulator::sendPending() {
+    m_line.send(m_pending->bytes);
+    logFrame("TX", m_pending->bytes);
+    if (m_pending->restart)
+        beginRestart();
+    m_pending.reset();
+}
+
+void Simulator::beginRestart() {
+    m_restartAtMs = nowMs() + kRestartSilenceMs;
+}
+
+// The module comes back with the RS-485 settings last written to it.
+void Simulator::restart() {
+    const int64_t now = nowMs();
+    m_baud = baudFromCode(m_model.read(Space::Holding, kRegBaudCode, now));
+    formatFromCode(m_model.read(Space::Holding, kRegFormatCode, now), m_format);
+    m_link->setAddress(m_model.read(Space::Holding, kRegAddress, now));
+    m_model.restart();
+    m_line.discardInput();
+    m_restartAtMs = -1;
+    m_lastRequestMs = now;
+    m_timedOut = false;
+}
+
+void Simulator::logFrame(const char *direction, const Bytes &bytes) {
+    if (!m_options.logFrames)
+        return;
+    std::string line = std::string(direction) + ' ' + std::to_string(nowMs());
+    char hex[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        line += hex;
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void Simulator::handleStdin() {
+    char chunk[512];
+    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n <= 0) {
+        m_stdinOpen = false; // tests may close it; the module goes on
+        return;
+    }
+    m_stdinBuffer.append(chunk, size_t(n));
+    size_t end;
+    while ((end = m_stdinBuffer.find('\n')) != std::string::npos) {
+        const std::string line = m_stdinBuffer.substr(0, end);
+        m_stdinBuffer.erase(0, end + 1);
+        runCommand(line);
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// A tarvex-sim process serving one pseudo-terminal, for tests and benchmarks.
+// The simulator prints its port path on its first line; with --log-frames every frame it
+// receives follows as "RX <ms since start> <hex bytes>" and every answer it sends as "TX ...".
+class SimProcess {
+public:
+    struct Frame {
+        qint64 ms = 0;
+        QByteArray bytes;
+    };
+
+    explicit SimProcess(const QStringList &args = {});
+    ~SimProcess();
+
+    bool start(int timeoutMs = 5000); // false when it did not print its port path in time
+    QString portPath() const { return m_portPath; }
+
+    void command(const QString &line); // a line on the simulator's standard input
+    void closeInput();                 // the simulator goes on without its standard input
+
+    QList<Frame> frames();  // every frame received since start or the last clearFrames()
+    QList<Frame> answers(); // every answer sent since start or the last clearFrames()
+    void clearFrames();
+    // Blocks this thread until at least count frames arrived in total; a GUI test, whose
+    // event loop must keep running, polls frames() with QTRY_VERIFY instead.
+    bool waitForFrames(int count, int timeoutMs);
+    QString errorOutput(); // what the simulator wrote to its standard error
+
+    void stop();
+
+private:
+    void readOutput();
+
+    QStringList m_args;
+    QProcess m_process;
+    QString m_portPath;
+    QByteArray m_pending;
+    QList<Frame> m_frames;
+    QList<Frame> m_answers;
+};

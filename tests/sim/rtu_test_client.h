@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSerialPort>
+#include <QString>
+
+// A plain Modbus RTU master over a real tty, for tests of the simulator: blocking writes, and
+// reads that end at the first gap of 30 ms.
+class RtuTestClient {
+public:
+    bool open(const QString &portPath); // 9600 8N1
+    QString errorString() const { return m_port.errorString(); }
+
+    // Sends the frame with its CRC appended; the answer as received, empty when none came
+    // within firstByteMs.
+    QByteArray exchange(const QByteArray &frame, int firstByteMs = 1000);
+
+    static quint16 crc(const QByteArray &bytes);
+    static QByteArray withCrc(const QByteArray &frame);
+    static bool crcOk(const QByteArray &frame);
+
+    // Request frames without their CRC.
+    static QByteArray read(quint8 addr, quint8 function, quint16 start, quint16 count);
+    static QByteArray writeCoil(quint8 addr, quint16 coil, bool on);
+    static QByteArray writeRegister(quint8 addr, quint16 reg, quint16 value);
+    static QByteArray writeRegisters(quint8 addr, quint16 start, const QList<quint16> &values);
+    static QByteArray writeCoils(quint8 addr, quint16 start, const QList<bool> &states);
+
+    // The values of a read answer: registers, or one 0/1 per coil for function 01.
+    static QList<quint16> values(const QByteArray &answer, int coilCount = 0);
+    // The exception code of an exception answer, 0 for any other frame.
+    static int exceptionCode(const QByteArray &answer);
+
+private:
+    QSerialPort m_port;
+};
