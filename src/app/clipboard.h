@@ -1,0 +1,5 @@
+#pragma once
+
+#include <QString>
+
+void CopyTextToClipboard(const QString &text);

@@ -1,0 +1,3 @@
+#include "test_mode.h"
+
+bool TestMode = false;
