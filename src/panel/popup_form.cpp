@@ -1,0 +1,40 @@
+#include "popup_form.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+QFrame *MakePopupPanel(QWidget *frame, const QString &objectName, const QString &title, int width,
+                       int height) {
+    auto *panel = new QFrame(frame);
+    panel->setObjectName(objectName);
+    panel->setAccessibleName(title);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    panel->resize(width, height);
+    panel->hide();
+
+    auto *header = new QLabel(title, panel);
+    header->setGeometry(10, 6, width - 20, 22);
+    QFont bold = header->font();
+    bold.setBold(true);
+    header->setFont(bold);
+    return panel;
+}
+
+QLineEdit *MakeDigitsField(QWidget *panel, const QString &text) {
+    auto *field = new QLineEdit(text, panel);
+    field->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), field));
+    return field;
+}
+
+void PlaceField(QWidget *field, const QString &objectName, const QString &caption,
+                const QString &hint, int y, int width) {
+    (new QLabel(caption, field->parentWidget()))->setGeometry(10, y, 70, 22);
+    field->setObjectName(objectName);
+    field->setAccessibleName(caption);
+    field->setToolTip(hint);
+    field->setGeometry(82, y, width, 22);
+}

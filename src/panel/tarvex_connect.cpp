@@ -1,0 +1,214 @@
+#include "app/blinker.h"
+#include "panel_texts.h"
+#include "tarvex.h"
+#include "tools/temp_log.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const char *const kShortFormats[] = {"RTU 8N1", "RTU 8O1", "RTU 8E1", "RTU 8N2"};
+
+// The module's own format register: 1..3 ASCII, 4..7 RTU.
+const char *const kModuleFormats[] = {"",        "ASCII 7O1", "ASCII 7E1", "ASCII 7N2",
+                                      "RTU 8N1", "RTU 8O1",   "RTU 8E1",   "RTU 8N2"};
+
+const int kPolledTags[] = {24582, 36881, 60013, 60014, 60015, 60016, 600170, 600470};
+
+} // namespace
+
+void TfrTarvex::btnConnectClick() {
+    if (Connected) {
+        OprosTimer.stop();
+        ConnectBtnTimer.stop();
+        if (FreePort)
+            FreePort->Stop();
+        Connected = false;
+        Anima(false);
+        ButtonsEnabled(false);
+        ClearLabels(QStringLiteral("..."));
+        btnConnect->setEnabled(true);
+        imgFindDevice->show();
+    } else {
+        DoConnect();
+    }
+    TryFindPanVisible();
+}
+
+void TfrTarvex::DoConnect() {
+    int address = 0;
+    int timeout = 0;
+    if (!CheckBlinkEditInt(txtLineAddr, address, 1, 247) ||
+        !CheckBlinkEditInt(txtLineTimeout, timeout, kNotSet, kNotSet))
+        return;
+    // The timeout only has to reach the line's minimum; the worker uses fixed timeouts.
+    if (!CheckTimeout(timeout, BaudRate)) {
+        txtLineTimeout->setText(QString::number(GetTimeout(BaudRate)));
+        BlinkEdit(txtLineTimeout);
+    }
+
+    btnConnect->setEnabled(false);
+    ConnectBtnTimer.start();
+    imgFindDevice->hide();
+    Anima(true);
+
+    DevAddr = address;
+    Device->DevAddr = address;
+
+    FreePort.reset();
+    FreePort = std::make_unique<TzFreePort>(ComPortName);
+    FreePort->SetOnAsyncAnswerProc(
+        [this](int port, uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
+            ModbusAsyncAnswer(port, uid, answer, errCode);
+        });
+    FreePort->LocDCB().BaudRate = BaudRate;
+    TzTimeouts &timeouts = FreePort->LocTimeouts();
+    timeouts.ReadIntervalTimeout = 10;
+    timeouts.ReadTotalTimeoutMultiplier = 1;
+    timeouts.ReadTotalTimeoutConstant = 100;
+    timeouts.WriteTotalTimeoutMultiplier = 10;
+    timeouts.WriteTotalTimeoutConstant = 0;
+    FormatToFreePort();
+
+    if (!FreePort->Start()) {
+        ReportOpenFailure(); // the watchdog ends the attempt
+        return;
+    }
+    {
+        std::lock_guard lock(LineCS);
+        ModbusAnswerList.clear();
+    }
+    // A first read cut short by an earlier disconnect must not keep the device locked.
+    Device->IsLocked = false;
+    FreePort->ClearRequestList();
+    Pulse();
+}
+
+void TfrTarvex::ConnectBtnTimerTimer() {
+    if (Connected)
+        return;
+    btnConnect->setEnabled(true);
+    ConnectBtnTimer.stop();
+    Anima(false);
+    imgFindDevice->show();
+    if (FreePort)
+        FreePort->Stop();
+    TempLogAdd(QStringLiteral("Неудачное подключение: [Адр:%1, %2, %3, %4]")
+                   .arg(txtLineAddr->text(), PortTitle(), cbLineBaudRate->currentText(),
+                        cbLineFormat->currentText()),
+               LogColor::DarkRed);
+}
+
+void TfrTarvex::Pulse() {
+    if (!FreePort)
+        return;
+    PulseDevice = NewTarvexDevice();
+
+    PulseTag = PulseDevice->AddTag();
+    PulseTag->ID = PulseTag->Reg = 36864;
+    PulseTag->ReadCmd = 4;
+    PulseTag->RegType = 2;
+    PulseTag->ValType = 2;
+    PulseTag->SetOrder(QStringLiteral("21"));
+    PulseTag->SegSize = 1;
+    PulseTag->Offset = 0;
+    PulseTag->DataSize = 2;
+    PulseTag->DataType = 18;
+    PulseTag->Enabled = true;
+    PulseTag->Force = true;
+    PulseTag->ReadPriority = PulseTag->WritePriority = 1;
+    PulseTag->GUID = QStringLiteral("{355ADFD2-9A2A-4E26-8DE3-0FB81E88BD68}");
+    PulseTag->OnResponse = [this](TzTag *tag) { PulseCallback(tag); };
+    GetModbusRegRTU(PulseTag);
+}
+
+void TfrTarvex::ReleasePulse() {
+    PulseTag = nullptr;
+    PulseDevice.reset();
+}
+
+void TfrTarvex::PulseCallback(TzTag *tag) {
+    Connected = tag->Value() == 73;
+    if (Connected) {
+        Anima(false);
+        CloseAllPanel();
+        labAddr->setText(txtLineAddr->text());
+        labBaudRate->setText(QString::number(BaudRate));
+        labFormat->setText(
+            QString::fromLatin1(kShortFormats[qBound(0, cbLineFormat->currentIndex(), 3)]));
+        TempLogAdd(QStringLiteral("Успешное подключение: [Адр:%1, %2, %3, %4]")
+                       .arg(labAddr->text(), PortTitle(), labBaudRate->text(), labFormat->text()),
+                   LogColor::Green);
+    }
+    LetsDoIt();
+    imgFindDevice->hide();
+}
+
+void TfrTarvex::LetsDoIt() {
+    if (!Connected || !Device || Device->IsLocked)
+        return;
+    Device->IsLocked = true;
+    TzTag *last = nullptr;
+    for (const auto &tag : Device->Tags) {
+        tag->IsLast = false;
+        if (!tag->Enabled)
+            continue;
+        // Only a read the queue took can end the cycle; a refused one would keep it locked.
+        if (GetModbusRegRTU(tag.get()) && !tag->Force && tag->CanRead)
+            last = tag.get();
+    }
+    if (last)
+        last->IsLast = true;
+    else
+        Device->IsLocked = false;
+}
+
+void TfrTarvex::AfterFirstUpdate() {
+    int value = 0;
+    if (TryValueByID(36864, value))
+        Device->DevVersion = value;
+    if (TryValueByID(36869, value)) {
+        Device->DevPOVersion = value;
+        QString text = QString::number(value);
+        if (value >= 100)
+            text.insert(1, QLatin1Char('.'));
+        Device->DevPOVersionStr = text;
+        labVerPO->setText(text);
+    }
+    int id1 = 0, id2 = 0, id3 = 0;
+    if (TryValueByID(36866, id1) && TryValueByID(36867, id2) && TryValueByID(36868, id3)) {
+        QByteArray bytes;
+        for (int word : {id1, id2, id3})
+            bytes.append(char((word >> 8) & 0xFF)).append(char(word & 0xFF));
+        SetMAC(bytes);
+    }
+    if (TryValueByID(28676, value)) {
+        labAddr->setText(QString::number(value));
+        txtAddr->setText(QString::number(value));
+    }
+    if (TryValueByID(28672, value) && value >= 0 && value <= 9) {
+        labBaudRate->setText(LineBaudRates()[value]);
+        cbBaudRate->setCurrentIndex(value);
+    }
+    if (TryValueByID(28673, value)) {
+        if (value >= 1 && value <= 7)
+            labFormat->setText(QString::fromLatin1(kModuleFormats[value]));
+        cbFormat->setCurrentIndex(value >= 4 && value <= 7 ? value - 4 : -1);
+    }
+    CurrDoutIndx = 1;
+    ButtonsEnabled(Connected);
+    FirstUpdate = false;
+    if (Connected)
+        OprosTimer.start();
+}
+
+void TfrTarvex::OprosTimerTimer() {
+    if (!Connected || !Device)
+        return;
+    // The queue refuses a copy of a request still waiting, so a slow line holds one of each.
+    for (int id : kPolledTags)
+        GetModbusRegRTU2(id);
+}

@@ -1,0 +1,57 @@
+#include "app/win_color.h"
+#include "tarvex.h"
+#include "transport/utils.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+void SetColours(QLabel *label, quint32 background, quint32 text) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, WinColor(background));
+    palette.setColor(QPalette::WindowText, WinColor(text));
+    label->setPalette(palette);
+}
+
+} // namespace
+
+void TfrTarvex::InterfaceTimerTimer() {
+    if (!Connected) {
+        ButtonsEnabled(false);
+        btnPortObserver->hide();
+        btnConnect->setText(QStringLiteral("Подключиться"));
+        btnConnect->setAccessibleName(btnConnect->text());
+        return;
+    }
+    btnPortObserver->show();
+    btnConnect->setText(QStringLiteral("Отключиться"));
+    btnConnect->setAccessibleName(btnConnect->text());
+    if (!Device)
+        return;
+
+    double millivolts = 0;
+    if (TryValueByID(24582, millivolts))
+        labPower1->setText(QLocale().toString(millivolts / 1000, 'f', 2) + QStringLiteral(" В"));
+    int status = 0;
+    if (TryValueByID(36881, status)) {
+        const bool alarm = IsBitSet(status, 14) || IsBitSet(status, 15);
+        if (alarm)
+            SetColours(labPower1, 255, 65535); // yellow on red
+        else
+            SetColours(labPower1, 15780518, 8388608); // navy on sky blue
+    }
+
+    int outputs = 0;
+    if (TryValueByID(60016, outputs))
+        for (int n = 1; n <= 16; ++n)
+            SetDOUT(n, IsBitSet(outputs, n - 1));
+    if (TryValueByID(60015, outputs))
+        for (int n = 17; n <= 20; ++n)
+            SetDOUT(n, IsBitSet(outputs, n - 17));
+
+    ExpireLostAnswers();
+    labTest->setText(QString::number(PendingAnswerCount()));
+}

@@ -1,0 +1,268 @@
+#include "app/application.h"
+#include "app/win_color.h"
+#include "big_button.h"
+#include "output_button.h"
+#include "pictures.h"
+#include "tarvex.h"
+#include "tools/temp_log.h"
+#include "transport/utils.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QToolButton>
+
+namespace {
+
+QLabel *MakeLabel(QWidget *parent, const QString &name, const QString &text, const QRect &rect) {
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    label->setAccessibleName(text);
+    return label;
+}
+
+// A caption label and its value label to the right of it.
+QLabel *MakeValueLabel(QWidget *parent, const QString &name, const QString &caption, int x, int y,
+                       int captionWidth, int valueWidth) {
+    MakeLabel(parent, name + QStringLiteral("Caption"), caption, QRect(x, y, captionWidth, 20))
+        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QLabel *value = MakeLabel(parent, name, QString(), QRect(x + captionWidth, y, valueWidth, 20));
+    value->setAccessibleName(caption.trimmed());
+    value->setAutoFillBackground(true);
+    QFont font = value->font();
+    font.setBold(true);
+    value->setFont(font);
+    return value;
+}
+
+} // namespace
+
+TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
+    InitMode = true;
+    setObjectName(QStringLiteral("TfrTarvex"));
+    setMinimumSize(700, 550);
+
+    TApplication::SetExceptionHandler([this](const QString &message) { AppException(message); });
+    ExeDir = QCoreApplication::applicationDirPath();
+
+    Connected = false;
+    FirstUpdate = true;
+    AniSlide = 0;
+    AniDirect = 1;
+    ArrowStep = 1;
+
+    CreateFrameWidgets();
+    imgHat->setVisible(IsYearEndSeason());
+
+    EnumSerialPorts();
+    ClearLabels(QStringLiteral("..."));
+    CreateDoutBtns();
+
+    LoadDeviceTemplate();
+
+    ConnectTimers();
+    cbComPortChange();
+    InitMode = false;
+
+    // "--connect" (with "--port PATH") starts the demonstration connected to its simulator.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--connect")))
+        QTimer::singleShot(0, this, &TfrTarvex::btnConnectClick);
+}
+
+TfrTarvex::~TfrTarvex() {
+    TApplication::SetExceptionHandler(nullptr);
+    for (QTimer *timer : {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer})
+        timer->stop();
+    if (FreePort)
+        FreePort->Stop();
+    FreePort.reset(); // finishes the exchange in progress without delivering it
+}
+
+// A device object for the module at the panel's address, with the identity the panel expects.
+std::unique_ptr<TzDevice> TfrTarvex::NewTarvexDevice() const {
+    auto device = std::make_unique<TzDevice>();
+    device->DevAddr = DevAddr;
+    device->DevType = 3;
+    device->DevVersion = 100;
+    device->DevVersionStr = QStringLiteral("1.00");
+    device->Freq = 100;
+    device->DevName = QStringLiteral("Tarvex");
+    return device;
+}
+
+void TfrTarvex::LoadDeviceTemplate() {
+    Device = NewTarvexDevice();
+    if (Device->LoadFromRes(QStringLiteral("XMLDATA"))) {
+        AddOtherTarvexTags(Device.get());
+        return;
+    }
+    TempLogAdd(QStringLiteral("Ошибка загрузки таблицы регистров"), LogColor::Navy);
+    if (!SilenceMode)
+        MessageBoxNew(this,
+                      QStringLiteral("Ошибка загрузки таблицы регистров\r\nПродолжение работы не "
+                                     "рекомендуется\r\nОбратитесь к разработчикам"),
+                      QString(), QMessageBox::Critical);
+}
+
+void TfrTarvex::ConnectTimers() {
+    const struct {
+        QTimer *timer;
+        const char *name;
+        int period;
+        void (TfrTarvex::*handler)();
+    } timers[] = {
+        {&ConnectBtnTimer, "ConnectBtnTimer", 1000, &TfrTarvex::ConnectBtnTimerTimer},
+        {&AniTimer, "AniTimer", 100, &TfrTarvex::AniTimerTimer},
+        {&OprosTimer, "OprosTimer", 250, &TfrTarvex::OprosTimerTimer},
+        {&InterfaceTimer, "InterfaceTimer", 500, &TfrTarvex::InterfaceTimerTimer},
+        {&ArrowTimer, "ArrowTimer", 30, &TfrTarvex::ArrowTimerTimer},
+    };
+    for (const auto &t : timers) {
+        t.timer->setObjectName(QString::fromLatin1(t.name));
+        t.timer->setInterval(t.period);
+        connect(t.timer, &QTimer::timeout, this, t.handler);
+    }
+    InterfaceTimer.start();
+    ArrowTimer.start();
+}
+
+void TfrTarvex::CreateFrameWidgets() {
+    labModel = MakeLabel(this, QStringLiteral("labModel"), QStringLiteral("Tarvex"),
+                         QRect(12, 4, 130, 40));
+    QFont modelFont = labModel->font();
+    modelFont.setPointSize(20);
+    modelFont.setBold(true);
+    labModel->setFont(modelFont);
+    labModel->setStyleSheet(QStringLiteral("color: #1c2f6b"));
+    labMACCaption = MakeLabel(this, QStringLiteral("labMACCaption"), QStringLiteral("ID:"),
+                              QRect(150, 18, 22, 18));
+    txtMAC = MakeLabel(this, QStringLiteral("txtMAC"), QStringLiteral("AA-BB-CC-DD-EE-FF"),
+                       QRect(172, 18, 140, 18));
+    txtMAC->setAccessibleName(QStringLiteral("ID"));
+    txtMAC->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    const auto makeBig = [this](const char *name, const QString &caption, int y) {
+        auto *button = new TzBigButton(caption, this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(8, y, 118, 56);
+        QFont font = button->font();
+        font.setBold(true);
+        button->setFont(font);
+        return button;
+    };
+    btnComPort = makeBig("btnComPort", QStringLiteral("СОМ-порт"), 56);
+    btnRS485 = makeBig("btnRS485", QStringLiteral("Устройство"), 118);
+    btnDOUT = makeBig("btnDOUT", QStringLiteral("Широтно импульсная модуляция"), 180);
+    btnReset = makeBig("btnReset", QStringLiteral("Перезагруз. устройство"), 489);
+    for (QPushButton *button : {btnComPort, btnRS485, btnDOUT}) {
+        button->setCheckable(true);
+        connect(button, &QPushButton::clicked, this, [this, button] { btnRS485Click(button); });
+    }
+    labNeedReset = MakeLabel(this, QStringLiteral("labNeedReset"), QStringLiteral("!"),
+                             QRect(130, 489, 14, 56));
+    labNeedReset->setToolTip(QStringLiteral("Требуется перезагрузка"));
+    labNeedReset->setAccessibleName(QStringLiteral("Требуется перезагрузка"));
+    labNeedReset->setStyleSheet(
+        QStringLiteral("color: #c00000; font-weight: bold; font-size: 18px"));
+    labNeedReset->hide();
+
+    imgArrow = MakeLabel(this, QStringLiteral("imgArrow"), QString(), QRect(130, 72, 24, 24));
+    imgArrow->setPixmap(ArrowPixmap());
+    imgArrow->setAccessibleName(QStringLiteral("Подключитесь к прибору"));
+
+    CreateStatusLabels();
+    CreateToolButtons();
+    CreateConnectionPanel();
+    CreateModulePanel();
+    ButtonsEnabled(false);
+}
+
+void TfrTarvex::CreateStatusLabels() {
+    labAddr = MakeValueLabel(this, QStringLiteral("labAddr"), QStringLiteral("Адрес: "), 160, 60,
+                             76, 110);
+    labBaudRate = MakeValueLabel(this, QStringLiteral("labBaudRate"), QStringLiteral("Скорость: "),
+                                 160, 84, 76, 110);
+    labFormat = MakeValueLabel(this, QStringLiteral("labFormat"), QStringLiteral("Формат: "), 160,
+                               108, 76, 110);
+    labVerPO = MakeValueLabel(this, QStringLiteral("labVerPO"), QStringLiteral("Версия ПО: "), 350,
+                              60, 84, 88);
+    labPower1 = MakeValueLabel(this, QStringLiteral("labPower1"), QStringLiteral("Питание: "), 350,
+                               84, 84, 88);
+    labTest = MakeValueLabel(this, QStringLiteral("labTest"), QStringLiteral("Очередь: "), 350, 108,
+                             84, 88);
+}
+
+void TfrTarvex::CreateToolButtons() {
+    imgLogo = MakeLabel(this, QStringLiteral("imgLogo"), QString(), QRect(603, -8, 96, 56));
+    imgLogo->setPixmap(LogoPixmap());
+    imgLogo->setAccessibleName(QStringLiteral("Tarvex"));
+
+    const auto makeTool = [this](const char *name, const QString &caption) {
+        auto *button = new QPushButton(caption, this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAccessibleName(caption.trimmed());
+        button->resize(80, 22);
+        button->setFocusPolicy(Qt::NoFocus);
+        return button;
+    };
+    btnHelp = makeTool("btnHelp", QStringLiteral("Справка"));
+    btnVerInfo = makeTool("btnVerInfo", QStringLiteral("ver 0.5.2a"));
+    btnTempLog = makeTool("btnTempLog", QStringLiteral(" Лог"));
+    connect(btnHelp, &QPushButton::clicked, this, &TfrTarvex::btnHelpClick);
+    connect(btnVerInfo, &QPushButton::clicked, this, &TfrTarvex::btnVerInfoClick);
+    connect(btnTempLog, &QPushButton::clicked, this, &TfrTarvex::btnTempLogClick);
+
+    btnPortObserver = new QToolButton(this);
+    btnPortObserver->setObjectName(QStringLiteral("btnPortObserver"));
+    btnPortObserver->setIcon(QIcon(MonitorPixmap()));
+    btnPortObserver->setToolTip(QStringLiteral("Наблюдение за линией\nПоказывает запросы и "
+                                               "ответы на линии"));
+    btnPortObserver->setAccessibleName(QStringLiteral("Наблюдение за линией"));
+    btnPortObserver->resize(28, 24);
+    btnPortObserver->hide();
+    connect(btnPortObserver, &QToolButton::clicked, this, &TfrTarvex::btnPortObserverClick);
+
+    imgHat = MakeLabel(this, QStringLiteral("imgHat"), QString(), QRect(575, 2, 28, 28));
+    imgHat->setPixmap(HatPixmap());
+    imgHat->setAccessibleName(QStringLiteral("Новогодняя шапка"));
+    imgHat->installEventFilter(this);
+    imgSeason1 = MakeLabel(this, QStringLiteral("imgSeason1"), QString(), QRect(0, 0, 48, 64));
+    imgSeason1->setPixmap(SnowmanPixmap());
+    imgSeason2 = MakeLabel(this, QStringLiteral("imgSeason2"), QString(), QRect(304, 0, 48, 64));
+    imgSeason2->setPixmap(TreePixmap());
+    imgSeason1->hide();
+    imgSeason2->hide();
+}
+
+void TfrTarvex::ButtonsEnabled(bool enabled) {
+    for (QWidget *button : {static_cast<QWidget *>(btnRS485), static_cast<QWidget *>(btnReset),
+                            static_cast<QWidget *>(btnDOUT)})
+        button->setEnabled(enabled);
+    for (int n = 1; n <= 20; ++n)
+        if (DOUTs[n].Btn)
+            DOUTs[n].Btn->setEnabled(enabled);
+}
+
+void TfrTarvex::ClearLabels(const QString &text) {
+    for (QLabel *label : {labAddr, labBaudRate, labFormat, labVerPO, labPower1, labTest})
+        label->setText(text);
+}
+
+void TfrTarvex::AppException(const QString &message) {
+    TempLogAdd(QStringLiteral("Ошибка: ") + message, LogColor::Navy);
+}
+
+int TfrTarvex::MessageBoxNew(QWidget *window, const QString &text, const QString &caption,
+                             QMessageBox::Icon icon) {
+    if (SilenceMode) {
+        TempLogAdd(text, LogColor::Navy);
+        return 0;
+    }
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(icon, caption, shown, QMessageBox::Ok, window);
+    box.setObjectName(QStringLiteral("MessageBoxNew"));
+    return box.exec();
+}

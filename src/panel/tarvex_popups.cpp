@@ -1,0 +1,137 @@
+#include "tarvex.h"
+#include "tools/temp_log_window.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QToolButton>
+#include <QUrl>
+
+void TfrTarvex::PopupPanel(QWidget *target, QWidget *panel, PopupSide side) {
+    if (!panel)
+        return;
+    panel->setParent(this);
+    if (CurrPanel && CurrPanel != panel)
+        CurrPanel->hide();
+    CurrPanel = panel;
+    const QRect t = target->geometry();
+    switch (side) {
+    case psAbove:
+        panel->move(t.left(), t.top() - panel->height());
+        break;
+    case psBelow:
+        panel->move(t.left(), t.top() + t.height());
+        break;
+    case psLeft:
+        panel->move(t.left() - panel->width(), t.top());
+        break;
+    case psRight:
+        panel->move(t.left() + t.width(), t.top());
+        break;
+    }
+    panel->setVisible(!panel->isVisible());
+    panel->raise();
+}
+
+void TfrTarvex::btnRS485Click(QAbstractButton *sender) {
+    if (sender == btnComPort) {
+        EnumSerialPorts(); // an adapter plugged in since start shows up
+        PopupPanel(btnComPort, panComPort, psRight);
+        if (panFind)
+            panFind->move(panComPort->x() + panComPort->width() + 1, panComPort->y());
+        TryFindPanVisible();
+    } else if (sender == btnRS485) {
+        PopupPanel(btnRS485, panRS485, psRight);
+    } else if (sender == btnDOUT) {
+        PopupPanel(btnComPort, panDOUT, psRight);
+        if (panDOUT && panShim)
+            panShim->move(panDOUT->x() + panDOUT->width() - 1, panDOUT->y() + 248);
+    }
+    if (panShim)
+        panShim->setVisible(panDOUT && panDOUT->isVisible());
+
+    // The toolbar buttons act as one group: the button of the open panel is the pressed one.
+    const struct {
+        QPushButton *button;
+        QWidget *panel;
+    } group[] = {{btnComPort, panComPort}, {btnRS485, panRS485}, {btnDOUT, panDOUT}};
+    for (const auto &entry : group)
+        entry.button->setChecked(entry.panel && entry.panel == CurrPanel &&
+                                 entry.panel->isVisible());
+}
+
+void TfrTarvex::CloseAllPanel() {
+    if (CurrPanel)
+        CurrPanel->hide();
+    if (panFind && !panComPort->isVisible())
+        panFind->hide();
+    if (panShim && !(panDOUT && panDOUT->isVisible()))
+        panShim->hide();
+    for (QPushButton *button : {btnComPort, btnRS485, btnDOUT})
+        button->setChecked(false);
+}
+
+void TfrTarvex::TryFindPanVisible() {
+    // The search result panel arrives with the device search; until then it never shows.
+    if (panFind)
+        panFind->setVisible(false);
+}
+
+void TfrTarvex::mousePressEvent(QMouseEvent *event) {
+    CloseAllPanel(); // a click on the frame's free area
+    QFrame::mousePressEvent(event);
+}
+
+bool TfrTarvex::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == imgHat && event->type() == QEvent::MouseButtonPress) {
+        const bool show = !imgSeason1->isVisible();
+        imgSeason1->setVisible(show);
+        imgSeason2->setVisible(show);
+        labTest->resize(show ? 34 : 88, labTest->height());
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void TfrTarvex::resizeEvent(QResizeEvent *event) {
+    QFrame::resizeEvent(event);
+    FrameResize();
+}
+
+void TfrTarvex::FrameResize() {
+    const int right = width() - 1;
+    imgLogo->move(right - imgLogo->width(), -8);
+    btnHelp->move(right - btnHelp->width(), imgLogo->y() + imgLogo->height());
+    btnVerInfo->move(right - btnVerInfo->width(), btnHelp->y() + btnHelp->height() + 5);
+    btnTempLog->move(right - btnTempLog->width(), btnVerInfo->y() + btnVerInfo->height() + 5);
+    btnPortObserver->move(right - btnPortObserver->width(),
+                          btnTempLog->y() + btnTempLog->height() + 5);
+    imgHat->move(imgLogo->x() - imgHat->width(), 2);
+
+    btnReset->move(btnReset->x(), height() - 5 - btnReset->height());
+    labNeedReset->move(labNeedReset->x(), btnReset->y());
+
+    imgSeason1->move(width() - 73 - imgSeason1->width(), height() - imgSeason1->height());
+    imgSeason2->move(304, height() + 5 - imgSeason2->height());
+}
+
+void TfrTarvex::btnHelpClick() {
+    const QString path = QDir(ExeDir).filePath(QStringLiteral("Doc/Панель управления Tarvex.pdf"));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path)); // a missing file is not reported
+}
+
+void TfrTarvex::btnTempLogClick() {
+    if (frmTempLog)
+        frmTempLog->setVisible(!frmTempLog->isVisible());
+}
+
+void TfrTarvex::btnVerInfoClick() {
+    // The version history window is not part of this program yet.
+}
+
+void TfrTarvex::btnPortObserverClick() {
+    btnPortObserver->setDown(false);
+    // Line monitor windows are not part of this program yet.
+}

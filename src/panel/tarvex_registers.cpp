@@ -1,0 +1,268 @@
+#include "model/modbus_frames.h"
+#include "tarvex.h"
+#include "tools/port_observers.h"
+#include "tools/temp_log.h"
+#include "transport/utils.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QString NumberText(double v) {
+    return QLocale::c().toString(v, 'g', QLocale::FloatingPointShortest);
+}
+
+// Register numbers of output n's block: +0 coil, +3 scale, +4 period, +5 duty, +8 safe coil.
+int OutputRegister(int output, int offset) {
+    return 4096 + 128 * (output - 1) + offset;
+}
+
+struct PerOutputTag {
+    const char *prefix;
+    int offset;
+    bool coil;
+};
+const PerOutputTag kPerOutputTags[] = {{"Реле #", 0, true},
+                                       {"DOUT Shim Scale #", 3, false},
+                                       {"DOUT Shim Period #", 4, false},
+                                       {"DOUT Shim Koef #", 5, false},
+                                       {"DOUT State Safe #", 8, true}};
+
+// A line's total read timeout: a request older than a few of them that the worker no longer
+// holds was dropped from its queue and will never be answered.
+constexpr uint32_t kLostAnswerAgeMs = 3 * (1 * 255 + 100);
+
+} // namespace
+
+bool TfrTarvex::QueueRequest(TzTag *tag, const TStringBytes &frame, int priority,
+                             TzPortObsRec &rec) {
+    if (!FreePort)
+        return false;
+    const int addr = tag->Device ? tag->Device->DevAddr : 0;
+    const bool accepted = (tag->Force || tag->ForceOnce)
+                              ? FreePort->SendCmdForce(frame, addr, priority)
+                              : FreePort->SendCmd(frame, addr);
+    if (!accepted)
+        return false;
+
+    TzModbusAnswer pending;
+    pending.Tag = tag;
+    pending.Code = FreePort->LastUID();
+    pending.Mode = mmRTU;
+    pending.Cmd = frame;
+    pending.TimeStamp = GetTickCount();
+    {
+        std::lock_guard lock(LineCS);
+        ModbusAnswerList.push_back(pending);
+    }
+
+    rec.Port = tag->Device ? tag->Device->Port : 0;
+    rec.Index = int(pending.Code);
+    rec.Addr = addr;
+    rec.Reg = tag->Reg;
+    rec.Cmd = frame.AsBytes();
+    rec.Name = tag->OPCName;
+    ObserversAddRequest(rec);
+    return true;
+}
+
+bool TfrTarvex::GetModbusRegRTU(TzTag *tag) {
+    if (!tag)
+        return false;
+    TzPortObsRec rec;
+    rec.Func = tag->ReadCmd;
+    if (!QueueRequest(tag, BuildReadRequest(*tag), tag->ReadPriority, rec))
+        return false;
+    tag->ForceOnce = false;
+    return true;
+}
+
+bool TfrTarvex::GetModbusRegRTU2(int id) {
+    return Device && GetModbusRegRTU(Device->GetTagByID(id));
+}
+
+bool TfrTarvex::SetModbusRegRTU(TzTag *tag, double value) {
+    TStringBytes frame;
+    double sent = 0;
+    if (!tag || !BuildWriteRequest(*tag, value, frame, sent))
+        return false;
+    TzPortObsRec rec;
+    rec.Func = tag->WriteCmd;
+    rec.Value = NumberText(sent);
+    // The tag shows the value as sent from the moment the write is queued.
+    const bool accepted = QueueRequest(tag, frame, tag->WritePriority, rec);
+    tag->ForceOnce = false;
+    if (accepted)
+        tag->SetValue(sent);
+    return accepted;
+}
+
+void TfrTarvex::SetRegByID(int id, double value, bool forced) {
+    if (!Connected || !Device)
+        return;
+    TzTag *tag = Device->GetTagByID(id);
+    if (!tag)
+        return;
+    if (forced)
+        tag->ForceOnce = true;
+    SetModbusRegRTU(tag, value);
+}
+
+bool TfrTarvex::TryValueByID(int id, double &value) const {
+    const TzTag *tag = Device ? Device->GetTagByID(id) : nullptr;
+    if (!tag || !tag->Enabled || tag->Quality != kQualityGood || tag->ModbusError)
+        return false;
+    value = tag->Value();
+    return true;
+}
+
+bool TfrTarvex::TryValueByID(int id, int &value) const {
+    double v = 0;
+    if (!TryValueByID(id, v))
+        return false;
+    value = int(std::trunc(v));
+    return true;
+}
+
+void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes &answer,
+                                  uint32_t errCode) {
+    // Only this thread adds or removes records, so the search needs no lock.
+    const auto pending = std::find_if(ModbusAnswerList.begin(), ModbusAnswerList.end(),
+                                      [uid](const TzModbusAnswer &a) { return a.Code == uid; });
+    if (pending == ModbusAnswerList.end()) {
+        TempLogAdd(QStringLiteral("Неизвестный UID (%1):   Ответ: %2")
+                       .arg(uid)
+                       .arg(BytesToDottedDecimal(answer)),
+                   LogColor::DarkRed);
+        return;
+    }
+
+    TzPortObsRec rec;
+    rec.Port = comPort;
+    rec.Index = int(uid);
+    rec.Cmd = answer.AsBytes();
+    ObserversAddAnswer(rec);
+
+    TzTag *tag = pending->Tag;
+    if (tag) {
+        bool decoded = false;
+        bool exception = false;
+        if (errCode != kErrNone) {
+            tag->Quality = kQualityFailed;
+        } else {
+            // ModbusError tells of the latest answer: only an exception answer sets it again.
+            tag->ModbusError = false;
+            decoded = pending->Mode == mmRTU && DecodeModbusAnswer(answer, *tag, pending->Cmd);
+            exception = tag->ModbusError;
+            tag->Quality = decoded ? kQualityGood : kQualityUndecodable;
+            if (tag->OnResponse)
+                tag->OnResponse(tag);
+        }
+        if (decoded) {
+            rec.Value = NumberText(tag->Value());
+            ObserversAddAnswer(rec);
+        }
+        if (tag->IsLast) {
+            tag->IsLast = false;
+            if (tag->Device)
+                tag->Device->IsLocked = false;
+            AfterFirstUpdate();
+        }
+        if (exception) {
+            rec.Value = QStringLiteral("ErrCode: ") + tag->ModbusErrorCodeStr;
+            ObserversAddAnswer(rec);
+            const int code = tag->ModbusErrorCode;
+            const int index = (code >= 1 && code <= 8) ? code : 9;
+            TempLogSetErrors(code, ++ModbusErrors[index]);
+        } else if (decoded) {
+            rec.Value = tag->ValueStr;
+            ObserversAddAnswer(rec);
+        }
+        if (tag->Quality == kQualityGood && tag->Device)
+            tag->Device->Status = dsGood;
+    }
+    {
+        std::lock_guard lock(LineCS);
+        ModbusAnswerList.erase(pending);
+    }
+    if (tag && tag == PulseTag)
+        ReleasePulse(); // the first contact's tag served this one answer
+}
+
+void TfrTarvex::ExpireLostAnswers() {
+    const uint32_t now = GetTickCount();
+    std::lock_guard lock(LineCS);
+    ModbusAnswerList.remove_if([&](const TzModbusAnswer &a) {
+        return now - a.TimeStamp > kLostAnswerAgeMs &&
+               !(FreePort && FreePort->HoldsRequest(a.Code));
+    });
+}
+
+int TfrTarvex::PendingAnswerCount() {
+    std::lock_guard lock(LineCS);
+    return int(ModbusAnswerList.size());
+}
+
+void TfrTarvex::AddOtherTarvexTags(TzDevice *device) {
+    for (const PerOutputTag &kind : kPerOutputTags) {
+        for (int n = 1; n <= 20; ++n) {
+            TzTag *tag = device->AddTag();
+            tag->ID = tag->Reg = OutputRegister(n, kind.offset);
+            tag->OPCName = QString::fromUtf8(kind.prefix) + QString::number(n);
+            tag->GUID = NewGuid();
+            tag->Enabled = false; // neither the first full read nor value access uses them
+            tag->CanRead = false;
+            tag->SegSize = 1;
+            tag->Offset = 0;
+            tag->SetOrder(QStringLiteral("21"));
+            tag->Force = true;
+            tag->ReadPriority = tag->WritePriority = 1;
+            tag->RegType = kind.coil ? 1 : 3;
+            tag->ValType = kind.coil ? 8 : 2;
+            tag->DataSize = kind.coil ? 1 : 2;
+            tag->DataType = kind.coil ? 17 : 2;
+            tag->ReadCmd = kind.coil ? 1 : 3;
+            tag->WriteCmd = kind.coil ? 5 : 6;
+        }
+    }
+    for (int id : {60013, 60014})
+        if (TzTag *tag = device->GetTagByID(id))
+            tag->OnResponse = [this](TzTag *t) { StatusSafeCallback(t); };
+    for (int id : {600170, 600470})
+        if (TzTag *tag = device->GetTagByID(id))
+            tag->OnResponse = [this](TzTag *t) { ShimAllCallback(t); };
+}
+
+void TfrTarvex::StatusSafeCallback(TzTag *tag) {
+    if (tag->ID == 60013) {
+        const int bits = int(std::trunc(tag->Value()));
+        for (int n = 17; n <= 20; ++n)
+            DOUTs[n].ShimSafe = IsBitSet(bits, n - 17) ? 1 : 0;
+    }
+    int bits = 0;
+    if (TryValueByID(60014, bits))
+        for (int n = 1; n <= 16; ++n)
+            DOUTs[n].ShimSafe = IsBitSet(bits, n - 1) ? 1 : 0;
+}
+
+void TfrTarvex::ShimAllCallback(TzTag *tag) {
+    int first = 0;
+    if (tag->ID == 600170)
+        first = 1;
+    else if (tag->ID == 600470)
+        first = 11;
+    if (first == 0 || tag->Data.size() < 60)
+        return;
+    const auto word = [&](int index) {
+        return (uint8_t(tag->Data[index]) << 8) | uint8_t(tag->Data[index + 1]);
+    };
+    for (int k = 0; k < 10; ++k) {
+        TzDiscretOutParams &out = DOUTs[first + k];
+        out.ShimScale = word(6 * k);
+        out.ShimPeriod = word(6 * k + 2);
+        out.ShimKoef = word(6 * k + 4);
+    }
+}

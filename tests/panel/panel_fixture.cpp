@@ -1,0 +1,65 @@
+#include "panel_fixture.h"
+
+#include "panel/serial_port_list.h"
+#include "tools/temp_log.h"
+#include "tools/temp_log_window.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
+PanelFixture::PanelFixture(const QStringList &simArgs)
+    : m_sim(QStringList{"--log-frames"} + simArgs) {
+    if (!m_sim.start())
+        return;
+    const QString port = m_sim.portPath();
+    SetSerialPortSource([port] { return QStringList{port}; });
+    m_panel = std::make_unique<TfrTarvex>();
+    m_panel->resize(700, 550);
+    m_panel->show();
+    m_ok = m_panel->cbComPort->currentText() == port;
+}
+
+PanelFixture::~PanelFixture() {
+    m_panel.reset();
+    SetSerialPortSource(nullptr);
+}
+
+void PanelFixture::clickConnect() {
+    QTest::mouseClick(m_panel->btnConnect, Qt::LeftButton);
+}
+
+bool PanelFixture::connectAndPoll(int timeoutMs) {
+    clickConnect();
+    return QTest::qWaitFor([this] { return m_panel->OprosTimer.isActive(); }, timeoutMs);
+}
+
+QStringList PanelFixture::simFrames() {
+    QStringList frames;
+    for (const SimProcess::Frame &frame : m_sim.frames())
+        frames.append(QString::fromLatin1(frame.bytes.toHex(' ').toUpper()));
+    return frames;
+}
+
+QStringList LogLines() {
+    return TempLogModel::instance().lines();
+}
+
+bool LogHasLine(const QString &text, quint32 color) {
+    const QStringList lines = TempLogModel::instance().lines();
+    const QList<quint32> colors = TempLogModel::instance().colors();
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i] == text && colors[i] == color)
+            return true;
+    return false;
+}
+
+int LogCount(const QString &text) {
+    return int(TempLogModel::instance().lines().count(text));
+}
+
+void ResetLog() {
+    delete frmTempLog;
+    TempLogModel::instance().clear();
+    new TfrmTempLog;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "panel/tarvex.h"
+#include "sim_process.h"
+
+#include <QStringList>
+
+#include <memory>
+
+// A panel wired to its own tarvex-sim over a real pseudo-terminal, with a fresh message log.
+class PanelFixture {
+public:
+    explicit PanelFixture(const QStringList &simArgs = {});
+    ~PanelFixture();
+
+    bool ok() const { return m_ok; }
+    TfrTarvex &panel() { return *m_panel; }
+    SimProcess &sim() { return m_sim; }
+
+    void clickConnect();                       // a mouse click on the connect button
+    bool connectAndPoll(int timeoutMs = 3000); // connects and waits for the polling to start
+
+    // Frames the simulator received, as upper-case hex text "10 04 90 00 00 01 ..".
+    QStringList simFrames();
+
+private:
+    SimProcess m_sim;
+    std::unique_ptr<TfrTarvex> m_panel;
+    bool m_ok = false;
+};
+
+// The message log, newest line first.
+QStringList LogLines();
+bool LogHasLine(const QString &text, quint32 color);
+int LogCount(const QString &text);
+void ResetLog(); // empties the log and recreates its window with the nine counter lines

@@ -1,0 +1,309 @@
+// The panel frame without a module: pop-up panels, layout, tool buttons, the port list, the
+// connection fields and their checks, and the line format that reaches the serial line.
+#include "app/blinker.h"
+#include "panel/output_button.h"
+#include "panel/serial_port_list.h"
+#include "panel_fixture.h"
+#include "tools/temp_log.h"
+#include "tools/temp_log_window.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+// Receives the URLs the panel asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+class TestPanelLayout : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetLog(); }
+    void cleanupTestCase() { delete frmTempLog; }
+    void cleanup() { SetSerialPortSource(nullptr); }
+
+    void toolbarPanels();
+    void frameClickClosesPanels();
+    void edgeAnchoredLayout();
+    void helpAndLogButtons();
+    void fallbackPortList();
+    void portListReadAgainKeepsSelection();
+    void fieldChangesTakeOverPortAndBaudRate();
+    void minimumTimeout_data();
+    void minimumTimeout();
+    void checkBlinkEditInt_data();
+    void checkBlinkEditInt();
+    void connectDots();
+    void arrowBouncesWhileDisconnected();
+    void lineFormatReachesThePort_data();
+    void lineFormatReachesThePort();
+};
+
+void TestPanelLayout::toolbarPanels() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ButtonsEnabled(true);
+
+    QTest::mouseClick(p.btnRS485, Qt::LeftButton);
+    QVERIFY(p.panRS485->isVisible());
+    QVERIFY(p.btnRS485->isChecked());
+    QCOMPARE(p.panRS485->pos(), QPoint(p.btnRS485->geometry().right() + 1, p.btnRS485->y()));
+    QTest::mouseClick(p.btnRS485, Qt::LeftButton);
+    QVERIFY(!p.panRS485->isVisible());
+    QVERIFY(!p.btnRS485->isChecked());
+
+    QTest::mouseClick(p.btnRS485, Qt::LeftButton);
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QVERIFY(!p.panRS485->isVisible());
+    QVERIFY(p.panComPort->isVisible());
+    QVERIFY(p.btnComPort->isChecked());
+    QVERIFY(!p.btnRS485->isChecked());
+    QCOMPARE(p.CurrPanel, p.panComPort);
+}
+
+void TestPanelLayout::frameClickClosesPanels() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QVERIFY(p.panComPort->isVisible());
+    QTest::mouseClick(&p, Qt::LeftButton, {}, QPoint(650, 520)); // free area
+    QVERIFY(!p.panComPort->isVisible());
+    QVERIFY(!p.btnComPort->isChecked());
+}
+
+void TestPanelLayout::edgeAnchoredLayout() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    for (const QSize size : {QSize(700, 550), QSize(900, 550)}) {
+        p.resize(size);
+        QCOMPARE(p.imgLogo->geometry().right(), size.width() - 2);
+        QCOMPARE(p.imgLogo->y(), -8);
+        QCOMPARE(p.btnHelp->geometry().right(), size.width() - 2);
+        QCOMPARE(p.btnHelp->y(), p.imgLogo->geometry().bottom() + 1);
+        QCOMPARE(p.btnVerInfo->y(), p.btnHelp->geometry().bottom() + 1 + 5);
+        QCOMPARE(p.btnTempLog->y(), p.btnVerInfo->geometry().bottom() + 1 + 5);
+        QCOMPARE(p.btnReset->geometry().bottom(), size.height() - 1 - 5);
+        QCOMPARE(p.labNeedReset->y(), p.btnReset->y());
+    }
+    // The output buttons: two rows of ten under their header, row 2 twelve pixels lower.
+    QCOMPARE(p.DOUTs[2].Btn->x() - p.DOUTs[1].Btn->geometry().right() - 1, 8);
+    QCOMPARE(p.DOUTs[11].Btn->y() - p.DOUTs[1].Btn->geometry().bottom() - 1, 12);
+    QCOMPARE(p.labDOUTHeader->x(), p.DOUTs[1].Btn->x());
+    QCOMPARE(p.labDOUTHeader->geometry().right(), p.DOUTs[10].Btn->geometry().right());
+}
+
+void TestPanelLayout::helpAndLogButtons() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    QTest::mouseClick(p.btnHelp, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls.size(), 1);
+    QVERIFY(catcher.urls[0].toLocalFile().endsWith(
+        QStringLiteral("/Doc/Панель управления Tarvex.pdf")));
+
+    QVERIFY(frmTempLog && !frmTempLog->isVisible());
+    QTest::mouseClick(p.btnTempLog, Qt::LeftButton);
+    QVERIFY(frmTempLog->isVisible());
+    QTest::mouseClick(p.btnTempLog, Qt::LeftButton);
+    QVERIFY(!frmTempLog->isVisible());
+}
+
+void TestPanelLayout::fallbackPortList() {
+    SetSerialPortSource([] { return QStringList(); });
+    TfrTarvex p;
+    QCOMPARE(p.cbComPort->count(), 255);
+    QCOMPARE(p.cbComPort->currentIndex(), 0);
+    const QStringList lines = LogLines();
+    QCOMPARE(lines.value(0), QStringLiteral("Не удалось обнаружить ни одного СОМ-порта"));
+    QCOMPARE(lines.value(1),
+             QStringLiteral("Попробуйте запустить программу с правами Администратора"));
+    QCOMPARE(TempLogModel::instance().colors().value(0), LogColor::DarkRed);
+    QCOMPARE(TempLogModel::instance().colors().value(1), LogColor::DarkRed);
+}
+
+void TestPanelLayout::portListReadAgainKeepsSelection() {
+    QStringList ports = {"ttyUSB0", "ttyUSB1"};
+    SetSerialPortSource([&ports] { return ports; });
+    TfrTarvex p;
+    p.cbComPort->setCurrentText("ttyUSB1");
+    ports = {"ttyACM0", "ttyUSB0", "ttyUSB1"}; // an adapter plugged in after start
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QCOMPARE(p.cbComPort->count(), 3);
+    QCOMPARE(p.cbComPort->currentText(), QStringLiteral("ttyUSB1"));
+    QCOMPARE(p.ComPortName, QStringLiteral("ttyUSB1"));
+
+    ports = {"ttyACM0"}; // the selected adapter was unplugged: it stays selected
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QCOMPARE(p.cbComPort->currentText(), QStringLiteral("ttyUSB1"));
+}
+
+void TestPanelLayout::fieldChangesTakeOverPortAndBaudRate() {
+    SetSerialPortSource([] { return QStringList{"ttyUSB3", "/dev/pts/12"}; });
+    TfrTarvex p;
+    QCOMPARE(p.ComPort, 3);
+    p.cbComPort->setCurrentIndex(1);
+    p.cbLineBaudRate->setCurrentText("57600");
+    QCOMPARE(p.ComPort, 12);
+    QCOMPARE(p.ComPortName, QStringLiteral("/dev/pts/12"));
+    QCOMPARE(p.BaudRate, 57600);
+}
+
+void TestPanelLayout::minimumTimeout_data() {
+    QTest::addColumn<int>("baudRate");
+    QTest::addColumn<int>("minimum");
+    const int table[][2] = {{1200, 150}, {2400, 80},   {4800, 50},   {9600, 30},
+                            {14400, 20}, {19200, 15},  {28800, 10},  {38400, 10},
+                            {57600, 10}, {115200, 10}, {230400, 150}};
+    for (const auto &row : table)
+        QTest::addRow("%d", row[0]) << row[0] << row[1];
+}
+
+void TestPanelLayout::minimumTimeout() {
+    QFETCH(int, baudRate);
+    QFETCH(int, minimum);
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    TfrTarvex p;
+    QCOMPARE(p.GetTimeout(baudRate), minimum);
+    QVERIFY(p.CheckTimeout(minimum, baudRate));
+    QVERIFY(!p.CheckTimeout(minimum - 1, baudRate));
+}
+
+void TestPanelLayout::checkBlinkEditInt_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("inside") << "16" << 1 << 247 << true;
+    QTest::newRow("lower bound") << "1" << 1 << 247 << true;
+    QTest::newRow("upper bound") << "247" << 1 << 247 << true;
+    QTest::newRow("below") << "0" << 1 << 247 << false;
+    QTest::newRow("above") << "248" << 1 << 247 << false;
+    QTest::newRow("empty") << "" << 1 << 247 << false;
+    QTest::newRow("not a number") << "1a" << 1 << 247 << false;
+    QTest::newRow("unbounded") << "-5" << kNotSet << kNotSet << true;
+    QTest::newRow("too large for 32 bits") << "3000000000" << kNotSet << kNotSet << false;
+}
+
+void TestPanelLayout::checkBlinkEditInt() {
+    QFETCH(QString, text);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(bool, ok);
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    TfrTarvex p;
+    p.txtLineTimeout->setText(text);
+    int value = 12345;
+    QCOMPARE(p.CheckBlinkEditInt(p.txtLineTimeout, value, minimum, maximum), ok);
+    QCOMPARE(BlinkTarget() == p.txtLineTimeout, !ok);
+    QCOMPARE(value, ok ? text.toInt() : 12345);
+    QTRY_VERIFY(BlinkTarget() == nullptr);
+}
+
+void TestPanelLayout::connectDots() {
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    TfrTarvex p;
+    p.Anima(true);
+    QVERIFY(!p.btnConnect->isEnabled());
+    p.AniTimer.stop(); // ticks are driven by hand
+    QList<int> dots;
+    for (int i = 0; i < 21; ++i) {
+        p.AniTimerTimer();
+        dots.append(p.labAni->text().size());
+    }
+    QCOMPARE(dots, (QList<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2}));
+    p.Anima(false);
+    QVERIFY(p.btnConnect->isEnabled());
+    QVERIFY(!p.labAni->isVisible());
+    QCOMPARE(p.AniSlide, 0);
+    QCOMPARE(p.AniDirect, 1);
+}
+
+void TestPanelLayout::arrowBouncesWhileDisconnected() {
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    TfrTarvex p;
+    p.show();
+    p.ArrowTimer.stop();
+    QSet<int> positions;
+    for (int i = 0; i < 40; ++i) {
+        p.ArrowTimerTimer();
+        positions.insert(p.imgArrow->x());
+    }
+    QVERIFY(p.imgArrow->isVisible());
+    QCOMPARE(*std::min_element(positions.begin(), positions.end()), 127);
+    QCOMPARE(*std::max_element(positions.begin(), positions.end()), 136);
+    p.Connected = true;
+    const int x = p.imgArrow->x();
+    p.ArrowTimerTimer();
+    QVERIFY(!p.imgArrow->isVisible());
+    QCOMPARE(p.imgArrow->x(), x);
+}
+
+// A pseudo-terminal has no parity (Linux refuses or strips it), so the formats with parity are
+// followed as far as the serial record; the others down to the terminal's settings.
+void TestPanelLayout::lineFormatReachesThePort_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("baudRate");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<int>("stopBits");
+    QTest::addColumn<speed_t>("speed");
+    QTest::newRow("8N1") << 0 << "9600" << 0 << 0 << speed_t(B9600);
+    QTest::newRow("8O1") << 1 << "19200" << 1 << 0 << speed_t(B19200);
+    QTest::newRow("8E1") << 2 << "115200" << 2 << 0 << speed_t(B115200);
+    QTest::newRow("8N2") << 3 << "1200" << 0 << 2 << speed_t(B1200);
+}
+
+void TestPanelLayout::lineFormatReachesThePort() {
+    QFETCH(int, position);
+    QFETCH(QString, baudRate);
+    QFETCH(int, parity);
+    QFETCH(int, stopBits);
+    QFETCH(speed_t, speed);
+    PanelFixture f({"--silent"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.SilenceMode = true;
+    p.cbLineFormat->setCurrentIndex(position);
+    p.cbLineBaudRate->setCurrentText(baudRate);
+    p.txtLineTimeout->setText("200");
+    f.clickConnect();
+    QVERIFY(p.FreePort);
+    QCOMPARE(p.FreePort->LocDCB().BaudRate, baudRate.toInt());
+    QCOMPARE(p.FreePort->LocDCB().ByteSize, 8);
+    QCOMPARE(p.FreePort->LocDCB().Parity, parity);
+    QCOMPARE(p.FreePort->LocDCB().StopBits, stopBits);
+    if (parity != 0)
+        return;
+
+    const int fd = ::open(qPrintable(f.sim().portPath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios tio{};
+    QCOMPARE(::tcgetattr(fd, &tio), 0);
+    ::close(fd);
+    QVERIFY(!(tio.c_cflag & PARENB));
+    QCOMPARE(bool(tio.c_cflag & CSTOPB), stopBits == 2);
+    QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(cfgetospeed(&tio), speed);
+}
+
+QTEST_MAIN(TestPanelLayout)
+#include "test_panel_layout.moc"

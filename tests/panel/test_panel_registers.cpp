@@ -1,0 +1,273 @@
+// Register access and answer dispatch of the panel: pending answers, exception counters,
+// write confirmation, lost requests and the per-output tags, against a simulated module.
+#include "panel/output_button.h"
+#include "panel_fixture.h"
+#include "tools/temp_log.h"
+#include "tools/temp_log_window.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+int OutputRegister(int output, int offset) {
+    return 4096 + 128 * (output - 1) + offset;
+}
+
+QSet<uint32_t> PendingCodes(TfrTarvex &p) {
+    QSet<uint32_t> codes;
+    for (const TzModbusAnswer &a : p.ModbusAnswerList)
+        codes.insert(a.Code);
+    return codes;
+}
+
+// On a 1200 bit/s line a polling cycle takes longer than its 250 ms, so the queue stays full.
+bool ConnectAt1200(PanelFixture &f) {
+    f.panel().cbLineBaudRate->setCurrentText("1200");
+    f.panel().txtLineTimeout->setText("150");
+    return f.connectAndPoll(15000);
+}
+
+} // namespace
+
+class TestPanelRegisters : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetLog(); }
+    void cleanupTestCase() { delete frmTempLog; }
+
+    void perOutputTags();
+    void duplicateReadRefused();
+    void exceptionCountersAndRecovery();
+    void unknownUidIsLogged();
+    void outputClickIsConfirmedByEcho();
+    void droppedRequestsExpire();
+    void slowLineKeepsWaitingRequests();
+    void safeStatesAndPwmFromModule();
+    void shortPwmBlockIgnored();
+    void tryValueByID_data();
+    void tryValueByID();
+};
+
+void TestPanelRegisters::perOutputTags() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    const auto &tags = f.panel().Device->Tags;
+    QCOMPARE(int(tags.size()), 19 + 100);
+    const struct {
+        const char *prefix;
+        int offset;
+        bool coil;
+    } kinds[] = {{"Реле #", 0, true},
+                 {"DOUT Shim Scale #", 3, false},
+                 {"DOUT Shim Period #", 4, false},
+                 {"DOUT Shim Koef #", 5, false},
+                 {"DOUT State Safe #", 8, true}};
+    QSet<QString> guids;
+    int index = 19;
+    for (const auto &kind : kinds) {
+        for (int n = 1; n <= 20; ++n, ++index) {
+            const TzTag &t = *tags[index];
+            QCOMPARE(t.ID, OutputRegister(n, kind.offset));
+            QCOMPARE(t.Reg, t.ID);
+            QCOMPARE(t.OPCName, QString::fromUtf8(kind.prefix) + QString::number(n));
+            QVERIFY(!t.Enabled && !t.CanRead && t.Force);
+            QCOMPARE(t.ReadPriority, 1);
+            QCOMPARE(t.WritePriority, 1);
+            QCOMPARE(t.ReadCmd, kind.coil ? 1 : 3);
+            QCOMPARE(t.WriteCmd, kind.coil ? 5 : 6);
+            QCOMPARE(t.ValType, kind.coil ? 8 : 2);
+            QCOMPARE(t.OrderMas, QByteArray("\x02\x01", 2));
+            QVERIFY(t.GUID.startsWith('{') && t.GUID.endsWith('}'));
+            guids.insert(t.GUID);
+        }
+    }
+    QCOMPARE(guids.size(), 100);
+}
+
+void TestPanelRegisters::duplicateReadRefused() {
+    PanelFixture f({"--silent"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    f.clickConnect(); // opens the port; the silent module never answers the first contact
+    QVERIFY(p.FreePort);
+    const int before = p.PendingAnswerCount();
+    QVERIFY(p.GetModbusRegRTU2(60016));
+    QVERIFY(!p.GetModbusRegRTU2(60016));
+    QCOMPARE(p.PendingAnswerCount(), before + 1);
+    QVERIFY(!p.GetModbusRegRTU2(123456)); // no such tag
+}
+
+void TestPanelRegisters::exceptionCountersAndRecovery() {
+    PanelFixture f({"--exception", "60016:6", "--exception", "60015:11", "--exception", "60014:2"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    QTRY_VERIFY_WITH_TIMEOUT(p.ModbusErrors[6] >= 2 && p.ModbusErrors[9] >= 2, 3000);
+    int value = 0;
+    QVERIFY(!p.TryValueByID(60016, value));
+    QCOMPARE(p.Device->GetTagByID(60016)->ModbusErrorCodeStr, QStringLiteral("06h"));
+
+    // The counter lines show the panel's totals, whatever they have reached by now.
+    const auto counters = [&p] {
+        return LogCount(QStringLiteral("Ошибок 06h: %1").arg(p.ModbusErrors[6])) == 1 &&
+               LogCount(QStringLiteral("Ошибок 02h: %1").arg(p.ModbusErrors[2])) == 1 &&
+               LogCount(QStringLiteral("Других ошибок: %1").arg(p.ModbusErrors[9])) == 1 &&
+               LogCount(QStringLiteral("Ошибок 01h: 0")) == 1;
+    };
+    QVERIFY2(counters(), qPrintable(LogLines().join('\n')));
+    QCOMPARE(p.ModbusErrors[1], 0);
+
+    // The next normal answer makes the output states usable again and shows them.
+    f.sim().command("set coil 4096 1"); // output 1 on
+    f.sim().command("exception 60016 off");
+    QTRY_VERIFY_WITH_TIMEOUT(p.TryValueByID(60016, value), 2000);
+    QCOMPARE(value & 1, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[1].Btn->Picture(), TzOutputPicture::On, 2000);
+}
+
+void TestPanelRegisters::unknownUidIsLogged() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    f.panel().ModbusAsyncAnswer(1, 424242, TStringBytes::FromBytes({1, 3, 2, 0, 10}), 0);
+    QVERIFY(LogHasLine(QStringLiteral("Неизвестный UID (424242):   Ответ: 1.3.2.0"),
+                       LogColor::DarkRed));
+}
+
+// A successful write comes back as its own echo; it must confirm the value written, not mark
+// the tag undecodable.
+void TestPanelRegisters::outputClickIsConfirmedByEcho() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    TzTag *coil = p.Device->GetTagByID(OutputRegister(5, 0));
+    TzOutputButton *button = p.DOUTs[5].Btn;
+    QTRY_COMPARE_WITH_TIMEOUT(button->Picture(), TzOutputPicture::Off, 2000);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->Picture(), TzOutputPicture::Pending);
+    QCOMPARE(p.DOUTs[5].ShimKoef, 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !PendingCodes(p).isEmpty() &&
+            std::none_of(p.ModbusAnswerList.begin(), p.ModbusAnswerList.end(),
+                         [coil](const TzModbusAnswer &a) { return a.Tag == coil; }),
+        2000);
+    QCOMPARE(coil->Quality, kQualityGood);
+    QCOMPARE(coil->Value(), 1.0);
+    QVERIFY(f.simFrames().contains(QStringLiteral("10 05 12 00 FF 00 8A 03")));
+    QTRY_COMPARE_WITH_TIMEOUT(button->Picture(), TzOutputPicture::On, 2000);
+}
+
+// Requests dropped from the worker's queue are never answered; their records must not count
+// as waiting for ever.
+void TestPanelRegisters::droppedRequestsExpire() {
+    PanelFixture f({"--wire-delay", "--baud", "1200"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(ConnectAt1200(f));
+    QTRY_VERIFY_WITH_TIMEOUT(p.FreePort->QueueCount() >= 4, 3000);
+
+    p.FreePort->ClearRequestList();
+    QSet<uint32_t> dropped;
+    for (uint32_t code : PendingCodes(p))
+        if (!p.FreePort->HoldsRequest(code))
+            dropped.insert(code);
+    QVERIFY(dropped.size() >= 3);
+    QTRY_VERIFY_WITH_TIMEOUT(!PendingCodes(p).intersects(dropped), 3000);
+    QVERIFY(!LogLines().join('\n').contains(QStringLiteral("Неизвестный UID")));
+}
+
+// On a line slower than the polling, requests wait longer than the expiry age; they are still
+// queued and must keep their records, or their answers would arrive with unknown ids.
+void TestPanelRegisters::slowLineKeepsWaitingRequests() {
+    PanelFixture f({"--wire-delay", "--baud", "1200"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(ConnectAt1200(f));
+    QTest::qWait(4000);
+    QVERIFY2(!LogLines().join('\n').contains(QStringLiteral("Неизвестный UID")),
+             qPrintable(LogLines().join('\n')));
+    QVERIFY(p.PendingAnswerCount() <= 9); // one copy of each polled read, one in flight
+}
+
+void TestPanelRegisters::safeStatesAndPwmFromModule() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    f.sim().command(QStringLiteral("set holding %1 7").arg(OutputRegister(1, 3)));
+    f.sim().command(QStringLiteral("set holding %1 300").arg(OutputRegister(11, 4)));
+    f.sim().command(QStringLiteral("set holding %1 500").arg(OutputRegister(20, 5)));
+    f.sim().command("set holding 60014 5"); // outputs 1 and 3 closed at power-on
+    f.sim().command("set holding 60013 8"); // output 20
+    QVERIFY(f.connectAndPoll());
+    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[20].ShimKoef == 500, 2000);
+    QCOMPARE(p.DOUTs[1].ShimScale, 7);
+    QCOMPARE(p.DOUTs[11].ShimPeriod, 300);
+    QCOMPARE(p.DOUTs[1].ShimSafe, 1);
+    QCOMPARE(p.DOUTs[2].ShimSafe, 0);
+    QCOMPARE(p.DOUTs[3].ShimSafe, 1);
+    QCOMPARE(p.DOUTs[20].ShimSafe, 1);
+    QCOMPARE(p.DOUTs[17].ShimSafe, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[20].Btn->Picture(), TzOutputPicture::Pwm, 2000);
+}
+
+void TestPanelRegisters::shortPwmBlockIgnored() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TzTag *block = p.Device->GetTagByID(600170);
+    block->Data = QByteArray(58, char(1));
+    p.ShimAllCallback(block);
+    for (int n = 1; n <= 10; ++n)
+        QCOMPARE(p.DOUTs[n].ShimScale, 0);
+    block->Data = QByteArray(60, char(1));
+    p.ShimAllCallback(block);
+    QCOMPARE(p.DOUTs[10].ShimKoef, 0x0101);
+    QCOMPARE(p.DOUTs[11].ShimKoef, 0); // the other block's outputs stay as they were
+}
+
+void TestPanelRegisters::tryValueByID_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<bool>("modbusError");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("good") << 60016 << true << 192 << false << true;
+    QTest::newRow("never read") << 60016 << true << 32 << false << false;
+    QTest::newRow("undecodable") << 60016 << true << 16 << false << false;
+    QTest::newRow("exchange failed") << 60016 << true << 0 << false << false;
+    QTest::newRow("modbus error") << 60016 << true << 192 << true << false;
+    QTest::newRow("disabled") << 60016 << false << 192 << false << false;
+    QTest::newRow("no such tag") << 1 << true << 192 << false << false;
+}
+
+void TestPanelRegisters::tryValueByID() {
+    QFETCH(int, id);
+    QFETCH(bool, enabled);
+    QFETCH(int, quality);
+    QFETCH(bool, modbusError);
+    QFETCH(bool, usable);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TzTag *tag = p.Device->GetTagByID(60016);
+    tag->SetValue(-7.9);
+    tag->Enabled = enabled;
+    tag->Quality = quint16(quality);
+    tag->ModbusError = modbusError;
+    int asInt = 0;
+    double asDouble = 0;
+    QCOMPARE(p.TryValueByID(id, asInt), usable);
+    QCOMPARE(p.TryValueByID(id, asDouble), usable);
+    if (usable) {
+        QCOMPARE(asInt, -7); // truncated toward zero
+        QCOMPARE(asDouble, -7.9);
+    }
+}
+
+QTEST_MAIN(TestPanelRegisters)
+#include "test_panel_registers.moc"
