@@ -1,0 +1,47 @@
+// Renders the panel connected to a simulated module into PNG files for the documentation.
+//   panel_screenshot <output-dir>
+#include "app/main_window.h"
+#include "panel/serial_port_list.h"
+#include "panel/tarvex.h"
+#include "panel/tarvex_registration.h"
+#include "sim_process.h"
+#include "tools/temp_log_window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+
+    SimProcess sim({"--id", "0A1B2C3D4E5F", "--voltage", "24150"});
+    if (!sim.start())
+        return 1;
+    // A few outputs on, one under PWM.
+    sim.command("set holding 60016 1077");
+    sim.command("set holding 60015 2");
+    sim.command("set holding 5893 500"); // output 15: duty 50 %
+
+    const QString port = sim.portPath();
+    SetSerialPortSource([port] { return QStringList{port}; });
+    RegisterTarvexPanel();
+    TfrmMain mainWindow;
+    TfrmTempLog tempLog;
+    mainWindow.show();
+    auto *panel = qobject_cast<TfrTarvex *>(mainWindow.Frame());
+    QTest::mouseClick(panel->btnConnect, Qt::LeftButton);
+    if (!QTest::qWaitFor([panel] { return panel->OprosTimer.isActive(); }, 5000))
+        return 1;
+    QTest::qWait(1500);
+    const bool saved = mainWindow.grab().save(out.filePath("panel-connected.png"));
+
+    QTest::mouseClick(panel->btnComPort, Qt::LeftButton);
+    QTest::qWait(300);
+    const bool savedPopup = mainWindow.grab().save(out.filePath("panel-connection-settings.png"));
+    std::printf("%s\n", saved && savedPopup ? "saved" : "not saved");
+    return saved && savedPopup ? 0 : 1;
+}
