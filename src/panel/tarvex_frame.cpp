@@ -230,8 +230,10 @@ void TfrTarvex::CreateToolButtons() {
     imgHat->installEventFilter(this);
     imgSeason1 = MakeLabel(this, QStringLiteral("imgSeason1"), QString(), QRect(0, 0, 48, 64));
     imgSeason1->setPixmap(SnowmanPixmap());
+    imgSeason1->setAccessibleName(QStringLiteral("Снеговик"));
     imgSeason2 = MakeLabel(this, QStringLiteral("imgSeason2"), QString(), QRect(304, 0, 48, 64));
     imgSeason2->setPixmap(TreePixmap());
+    imgSeason2->setAccessibleName(QStringLiteral("Ёлка"));
     imgSeason1->hide();
     imgSeason2->hide();
 }

@@ -6,6 +6,7 @@
 #include "tools/temp_log_window.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -129,8 +130,20 @@ void TestPanelConnect::powerAlarmColours() {
 void TestPanelConnect::firstReadOrderThenPolling() {
     PanelFixture f;
     QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
-    QTest::qWait(1200); // a few polling cycles
+    // A few polling cycles, watching that no request ever waits twice.
+    QElapsedTimer watch;
+    watch.start();
+    while (watch.elapsed() < 1500) {
+        QStringList waiting;
+        for (const TzModbusAnswer &a : p.ModbusAnswerList)
+            waiting.append(QString::fromLatin1(a.Cmd.AsBytes().toHex()));
+        const qsizetype all = waiting.size();
+        waiting.removeDuplicates();
+        QVERIFY2(waiting.size() == all, "two copies of one request waiting");
+        QTest::qWait(5);
+    }
 
     // The first full read follows the register table. Its read of 36864 is refused by the
     // queue: it equals the first contact, whose answer is being handled when it is queued.
@@ -142,25 +155,37 @@ void TestPanelConnect::firstReadOrderThenPolling() {
         ReadRequest(4, 24582, 1),  ReadRequest(4, 36881, 1), ReadRequest(3, 60013, 1),
         ReadRequest(3, 60014, 1),  ReadRequest(3, 60015, 1), ReadRequest(3, 60016, 1),
         ReadRequest(3, 60017, 30), ReadRequest(3, 60047, 30)};
+    const QList<SimProcess::Frame> timed = f.sim().frames();
     QStringList frames = f.simFrames();
-    QVERIFY(frames.size() > expectedFirst.size() + 16);
     for (QString &frame : frames)
         frame = RequestOf(frame);
     QCOMPARE(frames.mid(0, expectedFirst.size()), expectedFirst);
 
-    // Then only the eight polled reads, cycle after cycle, in their order.
+    // Then the eight polled reads: the first cycle complete and in order, after it nothing
+    // else. (When a cycle overruns its 250 ms, the queue refuses the copies still waiting.)
     const QStringList polled = {ReadRequest(4, 24582, 1),  ReadRequest(4, 36881, 1),
                                 ReadRequest(3, 60013, 1),  ReadRequest(3, 60014, 1),
                                 ReadRequest(3, 60015, 1),  ReadRequest(3, 60016, 1),
                                 ReadRequest(3, 60017, 30), ReadRequest(3, 60047, 30)};
     const QStringList rest = frames.mid(expectedFirst.size());
-    for (int i = 0; i + 8 <= rest.size(); i += 8)
-        QCOMPARE(rest.mid(i, 8), polled);
+    QVERIFY(rest.size() >= 24);
+    QCOMPARE(rest.mid(0, 8), polled);
+    for (const QString &frame : rest)
+        QVERIFY2(polled.contains(frame), qPrintable(frame));
 
-    const QList<SimProcess::Frame> timed = f.sim().frames();
-    const int firstPoll = expectedFirst.size();
-    const qint64 cycle = timed[firstPoll + 8].ms - timed[firstPoll].ms;
-    QVERIFY2(cycle >= 200 && cycle <= 400, qPrintable(QString::number(cycle)));
+    QList<qint64> spacing; // between reads of the supply voltage: one per cycle
+    qint64 previous = -1;
+    for (int i = expectedFirst.size(); i < timed.size(); ++i) {
+        if (RequestOf(frames[i]) != polled[0])
+            continue;
+        if (previous >= 0)
+            spacing.append(timed[i].ms - previous);
+        previous = timed[i].ms;
+    }
+    std::sort(spacing.begin(), spacing.end());
+    QVERIFY(spacing.size() >= 3);
+    const qint64 median = spacing[spacing.size() / 2];
+    QVERIFY2(median >= 200 && median <= 400, qPrintable(QString::number(median)));
 }
 
 void TestPanelConnect::failedAttempts_data() {

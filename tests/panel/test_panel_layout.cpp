@@ -1,12 +1,16 @@
 // The panel frame without a module: pop-up panels, layout, tool buttons, the port list, the
 // connection fields and their checks, and the line format that reaches the serial line.
 #include "app/blinker.h"
+#include "app/main_window.h"
 #include "panel/output_button.h"
 #include "panel/serial_port_list.h"
+#include "panel/tarvex_registration.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
@@ -50,6 +54,7 @@ private slots:
     void arrowBouncesWhileDisconnected();
     void lineFormatReachesThePort_data();
     void lineFormatReachesThePort();
+    void everyControlHasAnAccessibleName();
 };
 
 void TestPanelLayout::toolbarPanels() {
@@ -303,6 +308,31 @@ void TestPanelLayout::lineFormatReachesThePort() {
     QCOMPARE(bool(tio.c_cflag & CSTOPB), stopBits == 2);
     QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(cfgetospeed(&tio), speed);
+}
+
+// Screen readers and UI automation find every control by its name.
+void TestPanelLayout::everyControlHasAnAccessibleName() {
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    RegisterTarvexPanel();
+    TfrmMain mainWindow(QStringList{"tarvex-panel", "test"});
+    QVERIFY(mainWindow.Frame());
+    QStringList unnamed;
+    for (QWidget *window :
+         {static_cast<QWidget *>(&mainWindow), static_cast<QWidget *>(frmTempLog)}) {
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            const bool control =
+                qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
+                qobject_cast<QComboBox *>(w) || qobject_cast<QAbstractItemView *>(w) ||
+                (qobject_cast<QLabel *>(w) && !static_cast<QLabel *>(w)->pixmap().isNull());
+            if (!control || w->objectName().startsWith("qt_"))
+                continue;
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
+            if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed.append(w->metaObject()->className() + QStringLiteral(" ") +
+                               w->objectName());
+        }
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
 }
 
 QTEST_MAIN(TestPanelLayout)
