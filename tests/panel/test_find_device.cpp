@@ -1,0 +1,366 @@
+#include "panel/find_device.h"
+#include "panel/serial_port_list.h"
+#include "sim_process.h"
+
+#include <QSerialPort>
+#include <QTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+// A pass probes 247 addresses; with this time-out it takes a few seconds on an idle machine.
+constexpr int kPassTimeoutMs = 20;
+// Where an answer must be caught, the module gets a time-out far beyond its reply time.
+constexpr int kAnswerTimeoutMs = 100;
+// Generous bounds for waits that normally end much sooner.
+constexpr int kPassWaitMs = 120000;
+constexpr int kLongWaitMs = 15000;
+
+const QString kBusyText = QStringLiteral("Выбранный СОМ-порт занят или недоступен");
+const QString kBusyCaption = QStringLiteral("Уведомление");
+
+QByteArray Hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+QList<int> Range(int first, int last) {
+    QList<int> values;
+    for (int i = first; i <= last; ++i)
+        values.append(i);
+    return values;
+}
+
+bool CanOpen(const QString &portName) {
+    QSerialPort port(portName);
+    return port.open(QIODevice::ReadWrite);
+}
+
+// A search engine created while the system's port list holds the simulator's port (or the
+// given list), recording everything the engine reports.
+class SearchFixture {
+public:
+    explicit SearchFixture(const QStringList &simArgs = {}, const QStringList *portList = nullptr)
+        : m_sim(QStringList{"--log-frames"} + simArgs) {
+        m_simStarted = m_sim.start();
+        const QStringList ports = portList ? *portList : QStringList{m_sim.portPath()};
+        SetSerialPortSource([ports] { return ports; });
+        engine = std::make_unique<TfrmFindDevice>();
+        engine->SetComPort(m_sim.portPath());
+        engine->SetBaudRate(9600);
+        engine->SetFormat(0);
+        engine->SetTimeout(kPassTimeoutMs);
+        engine->OnFindProcess = [this](int aPos) { positions.append(aPos); };
+        engine->OnFindAddr = [this](int aAddr, const TStringBytes &answer) {
+            found.append(aAddr);
+            answers.append(answer.AsBytes());
+        };
+        engine->ShowWarning = [this](const QString &text, const QString &caption) {
+            warnings.append(caption + ": " + text);
+        };
+    }
+    ~SearchFixture() {
+        engine.reset();
+        SetSerialPortSource(nullptr);
+    }
+
+    bool ok() const { return m_simStarted; }
+    SimProcess &sim() { return m_sim; }
+    QString port() const { return m_sim.portPath(); }
+
+    bool waitForPositions(int count, int timeoutMs) {
+        return QTest::qWaitFor([&] { return positions.size() >= count; }, timeoutMs);
+    }
+    QList<QByteArray> simFrames() {
+        QList<QByteArray> frames;
+        for (const SimProcess::Frame &frame : m_sim.frames())
+            frames.append(frame.bytes);
+        return frames;
+    }
+
+    std::unique_ptr<TfrmFindDevice> engine;
+    QList<int> positions;
+    QList<int> found;
+    QList<QByteArray> answers;
+    QStringList warnings;
+
+private:
+    SimProcess m_sim;
+    bool m_simStarted = false;
+};
+} // namespace
+
+class TestFindDevice : public QObject {
+    Q_OBJECT
+private slots:
+    void probeFrame_data();
+    void probeFrame();
+    void recognition_data();
+    void recognition();
+
+    void answerAtAddress16_data();
+    void answerAtAddress16();
+    void singlePassProbesEveryAddressOnceAndReleasesPort();
+    void cycledSearchStartsAgainAtAddress1();
+    void stopEndsReportsAndReleasesPort();
+    void lineSettingsFollowBaudRateAndFormat_data();
+    void lineSettingsFollowBaudRateAndFormat();
+    void timeoutBoundsTheWaitForAnAnswer_data();
+    void timeoutBoundsTheWaitForAnAnswer();
+    void portThatCannotBeOpenedFails_data();
+    void portThatCannotBeOpenedFails();
+    void zeroTimeoutFails();
+    void engineIsPublishedWhileItExists();
+};
+
+void TestFindDevice::probeFrame_data() {
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("first address") << 1 << Hex("01 04 90 00 00 02 5C CB");
+    QTest::newRow("address 16") << 16 << Hex("10 04 90 00 00 02 5F 8A");
+    QTest::newRow("last address") << 247 << Hex("F7 04 90 00 00 02 48 5D");
+}
+
+void TestFindDevice::probeFrame() {
+    QFETCH(int, address);
+    QFETCH(QByteArray, frame);
+    QCOMPARE(TfrmFindDevice::ProbeFrame(address).AsBytes().toHex(' '), frame.toHex(' '));
+}
+
+void TestFindDevice::recognition_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("tarvex");
+    QTest::newRow("type 73, count 4") << Hex("10 04 04 00 49 00 01 EA 93") << true;
+    QTest::newRow("exactly 5 bytes") << Hex("10 04 04 00 49") << true;
+    QTest::newRow("high byte of type ignored") << Hex("10 04 04 FF 49 00 01 DA 87") << true;
+    QTest::newRow("function and address ignored") << Hex("2A 03 04 00 49 00 01 71 27") << true;
+    QTest::newRow("count 2") << Hex("10 04 02 00 49 84 C5") << false;
+    QTest::newRow("type 72") << Hex("10 04 04 00 48 00 01 BB 53") << false;
+    QTest::newRow("short, 4 bytes") << Hex("10 04 04 00") << false;
+    QTest::newRow("exception answer") << Hex("10 84 02 92 C4") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestFindDevice::recognition() {
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, tarvex);
+    QCOMPARE(TfrmFindDevice::IsTarvexAnswer(TStringBytes::FromBytes(answer)), tarvex);
+}
+
+void TestFindDevice::answerAtAddress16_data() {
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QList<int>>("found");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("tarvex");
+    QTest::newRow("Tarvex module")
+        << QStringList{} << QList<int>{16} << Hex("10 04 04 00 49 00 01 EA 93") << true;
+    QTest::newRow("other device, type 72") << QStringList{"--type", "72"} << QList<int>{16}
+                                           << Hex("10 04 04 00 48 00 01 BB 53") << false;
+    QTest::newRow("silent module")
+        << QStringList{"--silent"} << QList<int>{} << QByteArray() << false;
+}
+
+// Addresses 1..20 around the module: every probe is reported, an answer only where one came.
+void TestFindDevice::answerAtAddress16() {
+    QFETCH(QStringList, simArgs);
+    QFETCH(QList<int>, found);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, tarvex);
+    SearchFixture f(simArgs);
+    QVERIFY(f.ok());
+    f.engine->SetTimeout(kAnswerTimeoutMs);
+    QVERIFY(f.engine->Start());
+    QVERIFY(f.engine->InFindProgress());
+    QVERIFY(f.waitForPositions(20, kLongWaitMs));
+    f.engine->Stop();
+
+    QCOMPARE(f.positions.mid(0, 20), Range(1, 20));
+    QCOMPARE(f.found, found);
+    if (!found.isEmpty()) {
+        QCOMPARE(f.answers.first().toHex(' '), answer.toHex(' '));
+        QCOMPARE(TfrmFindDevice::IsTarvexAnswer(TStringBytes::FromBytes(f.answers.first())),
+                 tarvex);
+    }
+    QVERIFY(f.warnings.isEmpty());
+}
+
+// The simulator sees only the probes addressed to its module: one per pass.
+void TestFindDevice::singlePassProbesEveryAddressOnceAndReleasesPort() {
+    SearchFixture f;
+    QVERIFY(f.ok());
+    f.engine->Cycled = false;
+    QVERIFY(f.engine->Start());
+    QVERIFY(QTest::qWaitFor([&] { return !f.engine->InFindProgress(); }, kPassWaitMs));
+
+    QCOMPARE(f.positions, Range(1, 247));
+    QVERIFY(f.engine->AnswerList.empty());
+    QVERIFY(CanOpen(f.port()));
+    const QByteArray probe16 = TfrmFindDevice::ProbeFrame(16).AsBytes();
+    QTRY_COMPARE_WITH_TIMEOUT(f.simFrames(), QList<QByteArray>{probe16}, kLongWaitMs);
+
+    // Nothing more goes out once the pass is over.
+    QTest::qWait(500);
+    QCOMPARE(f.positions.size(), 247);
+    QCOMPARE(f.simFrames().size(), 1);
+}
+
+void TestFindDevice::cycledSearchStartsAgainAtAddress1() {
+    SearchFixture f;
+    QVERIFY(f.ok());
+    f.engine->Cycled = true;
+    QVERIFY(f.engine->Start());
+    QVERIFY(f.waitForPositions(247 + 16, kPassWaitMs));
+    QVERIFY(f.engine->InFindProgress());
+    // Every probe of the second pass, 247 included, is in flight or answered.
+    QCOMPARE(int(f.engine->AnswerList.size()), 2 * 247 - int(f.positions.size()));
+    QVERIFY(f.engine->AnswerList.back().IsLast);
+    QCOMPARE(f.engine->AnswerList.back().DevAddr, 247);
+    f.engine->Stop();
+
+    QCOMPARE(f.positions.mid(0, 247 + 16), Range(1, 247) + Range(1, 16));
+    QVERIFY(CanOpen(f.port()));
+    // The second pass sends the same probes again.
+    const QByteArray probe16 = TfrmFindDevice::ProbeFrame(16).AsBytes();
+    QTRY_COMPARE_WITH_TIMEOUT(f.simFrames(), (QList<QByteArray>{probe16, probe16}), kLongWaitMs);
+}
+
+void TestFindDevice::stopEndsReportsAndReleasesPort() {
+    SearchFixture f;
+    QVERIFY(f.ok());
+    f.engine->Cycled = true;
+    QVERIFY(f.engine->Start());
+    QVERIFY(f.waitForPositions(10, kLongWaitMs));
+    QVERIFY(!CanOpen(f.port()));
+
+    f.engine->Stop();
+    QVERIFY(!f.engine->InFindProgress());
+    QVERIFY(CanOpen(f.port()));
+    const int reported = f.positions.size();
+    QTest::qWait(300);
+    QCOMPARE(f.positions.size(), reported);
+
+    // A new start begins a fresh pass at address 1, untroubled by the probes left unanswered.
+    f.positions.clear();
+    QVERIFY(f.engine->Start());
+    QVERIFY(f.waitForPositions(20, kLongWaitMs));
+    f.engine->Stop();
+    QCOMPARE(f.positions.mid(0, 20), Range(1, 20));
+}
+
+// A pseudo-terminal keeps 8 data bits and drops PARENB, and Qt refuses even parity on it; the
+// PARODD bit survives and shows odd parity.
+void TestFindDevice::lineSettingsFollowBaudRateAndFormat_data() {
+    QTest::addColumn<int>("baudRate");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<speed_t>("speed");
+    QTest::addColumn<bool>("oddParity");
+    QTest::addColumn<bool>("twoStopBits");
+    QTest::newRow("9600 8N1") << 9600 << 0 << speed_t(B9600) << false << false;
+    QTest::newRow("19200 8O1") << 19200 << 1 << speed_t(B19200) << true << false;
+    QTest::newRow("1200 8N2") << 1200 << 3 << speed_t(B1200) << false << true;
+}
+
+void TestFindDevice::lineSettingsFollowBaudRateAndFormat() {
+    QFETCH(int, baudRate);
+    QFETCH(int, format);
+    QFETCH(speed_t, speed);
+    QFETCH(bool, oddParity);
+    QFETCH(bool, twoStopBits);
+    SearchFixture f;
+    QVERIFY(f.ok());
+    f.engine->SetBaudRate(baudRate);
+    f.engine->SetFormat(format);
+    QVERIFY(f.engine->Start());
+
+    const int fd = ::open(qPrintable(f.port()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios tio{};
+    const int got = ::tcgetattr(fd, &tio);
+    ::close(fd);
+    f.engine->Stop();
+    QCOMPARE(got, 0);
+    QCOMPARE(cfgetospeed(&tio), speed);
+    QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(bool(tio.c_cflag & PARODD), oddParity);
+    QCOMPARE(bool(tio.c_cflag & CSTOPB), twoStopBits);
+}
+
+void TestFindDevice::timeoutBoundsTheWaitForAnAnswer_data() {
+    QTest::addColumn<int>("timeout");
+    QTest::addColumn<bool>("caught");
+    // At 1200 baud the simulated wire holds request and answer back for about 140 ms.
+    QTest::newRow("time-out shorter than the answer") << 20 << false;
+    QTest::newRow("time-out longer than the answer") << 1000 << true;
+}
+
+void TestFindDevice::timeoutBoundsTheWaitForAnAnswer() {
+    QFETCH(int, timeout);
+    QFETCH(bool, caught);
+    SearchFixture f({"--addr", "1", "--baud", "1200", "--wire-delay"});
+    QVERIFY(f.ok());
+    f.engine->SetBaudRate(1200);
+    f.engine->SetTimeout(timeout);
+    QVERIFY(f.engine->Start());
+    QVERIFY(f.waitForPositions(1, kLongWaitMs));
+    f.engine->Stop();
+    QCOMPARE(f.positions.first(), 1);
+    QCOMPARE(f.found.contains(1), caught);
+}
+
+void TestFindDevice::portThatCannotBeOpenedFails_data() {
+    QTest::addColumn<bool>("listedAfterCreation");
+    QTest::addColumn<QString>("portName");
+    QTest::addColumn<QStringList>("portList");
+    QTest::newRow("not in the system's list") << false << QString() << QStringList{"ttyS0"};
+    QTest::newRow("listed only after creation") << true << QString() << QStringList{};
+    QTest::newRow("listed but missing") << false << QStringLiteral("/dev/tarvex-no-such-port")
+                                        << QStringList{QStringLiteral("/dev/tarvex-no-such-port")};
+}
+
+void TestFindDevice::portThatCannotBeOpenedFails() {
+    QFETCH(bool, listedAfterCreation);
+    QFETCH(QString, portName);
+    QFETCH(QStringList, portList);
+    SearchFixture f({}, &portList);
+    QVERIFY(f.ok());
+    if (listedAfterCreation) {
+        const QString port = f.port();
+        SetSerialPortSource([port] { return QStringList{port}; });
+    }
+    if (!portName.isEmpty())
+        f.engine->SetComPort(portName);
+
+    QVERIFY(!f.engine->Start());
+    QCOMPARE(f.warnings, QStringList{kBusyCaption + ": " + kBusyText});
+    QVERIFY(!f.engine->InFindProgress());
+    QTest::qWait(200);
+    QVERIFY(f.positions.isEmpty());
+    QVERIFY(f.simFrames().isEmpty());
+    QVERIFY(CanOpen(f.port()));
+}
+
+void TestFindDevice::zeroTimeoutFails() {
+    SearchFixture f;
+    QVERIFY(f.ok());
+    f.engine->SetTimeout(0);
+    QVERIFY(!f.engine->Start());
+    QVERIFY(!f.engine->InFindProgress());
+    QTest::qWait(200);
+    QVERIFY(f.positions.isEmpty());
+    QVERIFY(f.simFrames().isEmpty());
+    QVERIFY(CanOpen(f.port()));
+}
+
+void TestFindDevice::engineIsPublishedWhileItExists() {
+    QVERIFY(!frmFindDevice);
+    {
+        TfrmFindDevice engine;
+        QCOMPARE(frmFindDevice, &engine);
+        QVERIFY(!engine.isVisible());
+    }
+    QVERIFY(!frmFindDevice);
+}
+
+QTEST_MAIN(TestFindDevice)
+#include "test_find_device.moc"
