@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QProxyStyle>
+#include <QStyleFactory>
 #include <QWidget>
 
 #include <exception>
@@ -18,6 +19,8 @@ TzExceptionHandler &ExceptionHandler() {
 
 class TzToolTipStyle : public QProxyStyle {
 public:
+    using QProxyStyle::QProxyStyle;
+
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
                   QStyleHintReturn *returnData) const override {
         if (hint == SH_ToolTip_WakeUpDelay)
@@ -49,6 +52,11 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
 }
 
 TApplication::~TApplication() = default;
+
+void TApplication::SetBaseStyle(const QString &styleName) {
+    if (QStyle *base = QStyleFactory::create(styleName))
+        QApplication::setStyle(new TzToolTipStyle(base));
+}
 
 void TApplication::SetExceptionHandler(TzExceptionHandler handler) {
     ExceptionHandler() = std::move(handler);

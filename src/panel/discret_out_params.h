@@ -1,10 +1,12 @@
 #pragma once
 
+class QToolButton;
 class TzOutputButton;
 
 // The panel's picture of one output: its button, last shown state and PWM settings.
 struct TzDiscretOutParams {
     TzOutputButton *Btn = nullptr;
+    QToolButton *BtnShim = nullptr; // its selector in the PWM panel
     bool IsOn = false;
     int ShimScale = 0;  // PWM time unit, 1..240 x 10 ms
     int ShimPeriod = 0; // PWM period in time units, 50..36000

@@ -161,3 +161,21 @@ QPixmap TreePixmap() {
     p.drawEllipse(QPointF(24, 5), 3, 3);
     return pixmap;
 }
+
+QPixmap SelectorPixmap(bool selected) {
+    QPixmap pixmap = Transparent(24, 24);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor colour = selected ? QColor(30, 90, 200) : QColor(150, 150, 150);
+    p.setPen(QPen(colour.darker(130), 1.2));
+    p.setBrush(selected ? QColor(220, 232, 255) : QColor(240, 240, 240));
+    p.drawRoundedRect(QRectF(1.5, 1.5, 21, 21), 3, 3);
+    QPainterPath wave; // the PWM wave of the selected output
+    wave.moveTo(4, 16);
+    wave.lineTo(8, 16), wave.lineTo(8, 8), wave.lineTo(12, 8), wave.lineTo(12, 16);
+    wave.lineTo(16, 16), wave.lineTo(16, 8), wave.lineTo(20, 8);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(colour, 2));
+    p.drawPath(wave);
+    return pixmap;
+}

@@ -13,3 +13,4 @@ QPixmap MonitorPixmap();
 QPixmap HatPixmap();
 QPixmap SnowmanPixmap();
 QPixmap TreePixmap();
+QPixmap SelectorPixmap(bool selected); // an output's button in the PWM panel

@@ -31,10 +31,10 @@ QLineEdit *MakeDigitsField(QWidget *panel, const QString &text) {
 }
 
 void PlaceField(QWidget *field, const QString &objectName, const QString &caption,
-                const QString &hint, int y, int width) {
-    (new QLabel(caption, field->parentWidget()))->setGeometry(10, y, 70, 22);
+                const QString &hint, int y, int width, int captionWidth) {
+    (new QLabel(caption, field->parentWidget()))->setGeometry(10, y, captionWidth, 22);
     field->setObjectName(objectName);
     field->setAccessibleName(caption);
     field->setToolTip(hint);
-    field->setGeometry(82, y, width, 22);
+    field->setGeometry(12 + captionWidth, y, width, 22);
 }

@@ -17,4 +17,4 @@ QLineEdit *MakeDigitsField(QWidget *panel, const QString &text);
 
 // Puts a field in its row of the panel, with its caption to the left and its hint.
 void PlaceField(QWidget *field, const QString &objectName, const QString &caption,
-                const QString &hint, int y, int width);
+                const QString &hint, int y, int width, int captionWidth = 70);

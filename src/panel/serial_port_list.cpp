@@ -1,6 +1,7 @@
 #include "serial_port_list.h"
 
-#include <QCoreApplication>
+#include "panel_environment.h"
+
 #include <QSerialPortInfo>
 
 namespace {
@@ -12,7 +13,7 @@ std::function<QStringList()> &Source() {
 
 QStringList CommandLinePorts() {
     QStringList ports;
-    const QStringList args = QCoreApplication::arguments();
+    const QStringList args = PanelArguments();
     for (int i = 1; i + 1 < args.size(); ++i)
         if (args[i] == QLatin1String("--port"))
             ports.append(args[++i]);

@@ -15,10 +15,15 @@
 #include <mutex>
 
 class QAbstractButton;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
 class QPushButton;
+class QScrollBar;
 class QToolButton;
 
 // The Tarvex control panel: the whole working surface of the main window. Its implementation
@@ -26,8 +31,10 @@ class QToolButton;
 // tarvex_connection_settings.cpp (port list and connection fields), tarvex_animation.cpp,
 // tarvex_popups.cpp (pop-up panels, layout, tool buttons), tarvex_registers.cpp (register
 // access and answer dispatch), tarvex_connect.cpp (connection, first contact, polling),
-// tarvex_display.cpp (display refresh), tarvex_outputs.cpp (output buttons) and
-// tarvex_module.cpp (module settings panel and ID).
+// tarvex_display.cpp (display refresh), tarvex_outputs.cpp (output buttons), tarvex_pwm.cpp
+// (PWM panel), tarvex_module.cpp (module settings, reboot and ID) and tarvex_options.cpp
+// (options file, autorun, visual style), tarvex_search.cpp (device search),
+// tarvex_test_patterns.cpp (test patterns), tarvex_remote.cpp (remote control over HTTP).
 class TfrTarvex : public QFrame {
     Q_OBJECT
 public:
@@ -59,12 +66,18 @@ public:
     int ArrowStep = 1;
     int CurrDoutIndx = 1;
     QString ExeDir;
+    bool Autorun_mini = false;
+    bool Autostart = false;
+    bool Autostart_Delay_On = false;
+    int Autostart_Delay_Value = 10;
+    int CurrentStyle = 12; // the visual style's number
 
     QTimer ConnectBtnTimer; // connection watchdog, 1000 ms
     QTimer AniTimer;        // dots under the connect button, 100 ms
     QTimer OprosTimer;      // polling, 250 ms
     QTimer InterfaceTimer;  // display refresh, 500 ms
     QTimer ArrowTimer;      // arrow animation, 30 ms
+    QTimer AutostartTimer;  // one connection after an autorun start
 
     // --- frame, labels and message boxes (tarvex_frame.cpp)
     void ButtonsEnabled(bool enabled);
@@ -124,6 +137,7 @@ public:
 
     // --- display refresh (tarvex_display.cpp)
     void InterfaceTimerTimer();
+    void ShowTestFunctions();
 
     // --- output buttons (tarvex_outputs.cpp)
     void btnDOUT1_Click(int output);
@@ -131,7 +145,73 @@ public:
     void SetDOUT(int output, bool on);
     void SetDOUT_Temp(int output);
 
-    // --- module settings panel and ID (tarvex_module.cpp)
+    // --- options, autorun and visual style (tarvex_options.cpp)
+    void LoadOptions();
+    void SaveOptions();
+    void chkAutorunClick(QWidget *sender);
+    void AutostartTimerTimer();
+    void AdvFormStyler1Change();
+    QString OptionsPath() const;
+
+    // --- device search (tarvex_search.cpp; the engine is TfrmFindDevice)
+    void imgFindDeviceClick();
+    bool FindStart();
+    void FindStop();
+    void FindProcessProc(int position);
+    void FindAddrProc(int address, const TStringBytes &answer);
+    void FindListBoxClick(QListWidgetItem *item);
+    void FindListBoxDblClick();
+    int FindListCount() const;
+    int FindProcessAniPos = 0;
+
+    // --- test patterns (tarvex_test_patterns.cpp)
+    void btnSnakeOnClick();
+    void SnakeTimerTimer();
+    void btnRunnerClick();
+    void Runner_TimerTimer();
+    void btnAllOnClick(QPushButton *sender);
+    void SnakeSpeedScrollChange();
+    void SnakeSpeedScrollScroll(int position);
+    void labSnakeCaptionMouseDown();
+    void labClosePanSnakeClick();
+    bool TestSequenceRunning() const; // the polled states then do not redraw the outputs
+    int SnakePos = 0;
+    int SnakePosPrev = 0;
+    int SnakeLen = 3;
+    int SnakeDir = 1;
+    bool SnakeSilence = false;
+    int RunnerPos = 1;
+    int RunnerPosPrev = -1;
+    bool SnakeExpanded = false;
+    QTimer SnakeTimer;
+    QTimer Runner_Timer;
+
+    // --- remote control over HTTP (tarvex_remote.cpp)
+    void PHP_Call_TimerTimer();
+    void ReqCallback(const QString &answer);
+    void ReportOutputClick(int output);
+    void imgOpenSirelClick();
+    void imgProxySettingsClick();
+    void btnHTTP_ApplyClick();
+    void btnHTTP_CancelClick();
+    void SaveHTTPOptions();
+    void LoadHTTPOptions();
+    QString ServicePage(const QString &page) const;
+    void ApplyProxySettings();
+    static QString RandomString(int length);
+    // The web service; an options file names the maker's (attribute "service" of "http").
+    QString ServiceUrl = QStringLiteral("http://service.example/control_panel/");
+    QTimer PHP_Call_Timer;
+
+    // --- PWM panel (tarvex_pwm.cpp)
+    void btnDOUT1PanClick(int output);
+    void btnDOUT_ApplyClick();
+    void btnDOUT_DefaultClick();
+    void txtShimScaleChange();
+
+    // --- module settings, reboot and ID (tarvex_module.cpp)
+    void btnRS485_ApplyClick();
+    void btnResetClick();
     void SetMAC(const QByteArray &bytes);
     void puMAC_CopyClick();
 
@@ -171,6 +251,8 @@ public:
     QLabel *labAni = nullptr;
     QLabel *imgFindDevice = nullptr;
     QFrame *panFind = nullptr;
+    QListWidget *FindListBox = nullptr;
+    QProgressBar *aniAdvProgress = nullptr;
 
     QFrame *panRS485 = nullptr;
     QLineEdit *txtAddr = nullptr;
@@ -179,8 +261,52 @@ public:
     QLineEdit *txtTimeout = nullptr;
     QPushButton *btnRS485_Apply = nullptr;
 
+    QFrame *panAutorun = nullptr;
+    QCheckBox *chkAutorun = nullptr;
+    QCheckBox *chkAutoStart = nullptr;
+    QCheckBox *chkAutoStartDelay = nullptr;
+    QLineEdit *txtAutostartDelay = nullptr;
+    QCheckBox *chkAutorunMini = nullptr;
+    QPushButton *btnSaveForAutorun = nullptr;
+    QPushButton *btnAutorun = nullptr;
+    QComboBox *cbStyles = nullptr;
+
+    QCheckBox *chkRemoteControl = nullptr;
+    QLabel *imgProxySettings = nullptr;
+    QLabel *imgOpenSirel = nullptr;
+    QFrame *panProxy = nullptr;
+    QLineEdit *txtAuthKey = nullptr;
+    QCheckBox *chkProxyUse = nullptr;
+    QCheckBox *chkProxyNeedPass = nullptr;
+    QLineEdit *txtProxyServer = nullptr;
+    QLineEdit *txtProxyPort = nullptr;
+    QLineEdit *txtProxyUser = nullptr;
+    QLineEdit *txtProxyPass = nullptr;
+    QPushButton *btnHTTP_Cancel = nullptr;
+    QPushButton *btnHTTP_Apply = nullptr;
+
+    QFrame *panSnake = nullptr;
+    QLabel *labSnakeCaption = nullptr;
+    QLabel *labClosePanSnake = nullptr;
+    QPushButton *btnSnakeOn = nullptr;
+    QPushButton *btnRunner = nullptr;
+    QLabel *labSnakeSpeed = nullptr;
+    QScrollBar *SnakeSpeedScroll = nullptr;
+    QPushButton *btnAllOnSlow = nullptr;
+    QPushButton *btnAllOffSlow = nullptr;
+    QPushButton *btnAllOn = nullptr;
+    QPushButton *btnAllOff = nullptr;
+
     QFrame *panDOUT = nullptr;
+    QLineEdit *txtShimScale = nullptr;
+    QLineEdit *txtShimPeriod = nullptr;
+    QLineEdit *txtShimKoef = nullptr;
+    QCheckBox *chkShimSecure = nullptr;
+    QPushButton *btnDOUT_Default = nullptr;
+    QPushButton *btnDOUT_Apply = nullptr;
     QFrame *panShim = nullptr;
+    QLineEdit *txtShimTimeOn = nullptr;
+    QLineEdit *txtShimTimeOff = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -194,6 +320,17 @@ private:
     void CreateConnectionPanel();
     void CreateModulePanel();
     void CreateDoutBtns();
+    void CreatePwmPanel();
+    void CreateTestPanel();
+    void CreateRemoteControl();
+    void PlaceTestPanel();
+    void CreateSearchPanel();
+    void ReleaseSearchEngine();
+    void SetConnectionFieldsEnabled(bool enabled);
+    void CreateAutorunPanel();
+    void CreateStyleChooser();
+    int FindPortEntry(int number) const;
+    void CreateShimBtns(QWidget *area);
     void ConnectTimers();
     std::unique_ptr<TzDevice> NewTarvexDevice() const;
     void LoadDeviceTemplate();

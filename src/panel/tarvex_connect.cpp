@@ -198,7 +198,7 @@ void TfrTarvex::AfterFirstUpdate() {
             labFormat->setText(QString::fromLatin1(kModuleFormats[value]));
         cbFormat->setCurrentIndex(value >= 4 && value <= 7 ? value - 4 : -1);
     }
-    CurrDoutIndx = 1;
+    btnDOUT1PanClick(1);
     ButtonsEnabled(Connected);
     FirstUpdate = false;
     if (Connected)

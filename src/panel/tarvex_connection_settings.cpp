@@ -99,6 +99,7 @@ void TfrTarvex::cbComPortChange() {
     int number = 0;
     ComPort = TryDigitsToInt(ComPortName, number) ? number : 0;
     BaudRate = cbLineBaudRate->currentText().toInt();
+    SaveOptions();
 }
 
 void TfrTarvex::FormatToFreePort() {

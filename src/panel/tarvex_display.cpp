@@ -1,7 +1,10 @@
+#include "app/test_mode.h"
 #include "app/win_color.h"
 #include "tarvex.h"
 #include "transport/utils.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -18,7 +21,25 @@ void SetColours(QLabel *label, quint32 background, quint32 text) {
 
 } // namespace
 
+// The test functions show only while TestMode is set; an expanded test panel is collapsed
+// before it hides.
+void TfrTarvex::ShowTestFunctions() {
+    if (!TestMode) {
+        if (panProxy->isVisible()) {
+            panProxy->hide();
+            imgOpenSirel->hide();
+        }
+        if (SnakeExpanded)
+            labClosePanSnakeClick();
+    }
+    // Hiding the switch leaves remote control running.
+    for (QWidget *control : std::initializer_list<QWidget *>{panSnake, cbStyles, chkRemoteControl,
+                                                             imgProxySettings, imgOpenSirel})
+        control->setVisible(TestMode);
+}
+
 void TfrTarvex::InterfaceTimerTimer() {
+    ShowTestFunctions();
     if (!Connected) {
         ButtonsEnabled(false);
         btnPortObserver->hide();
@@ -45,10 +66,12 @@ void TfrTarvex::InterfaceTimerTimer() {
     }
 
     int outputs = 0;
-    if (TryValueByID(60016, outputs))
+    if (TestSequenceRunning())
+        outputs = -1; // the patterns alone draw the outputs meanwhile
+    else if (TryValueByID(60016, outputs))
         for (int n = 1; n <= 16; ++n)
             SetDOUT(n, IsBitSet(outputs, n - 1));
-    if (TryValueByID(60015, outputs))
+    if (outputs >= 0 && TryValueByID(60015, outputs))
         for (int n = 17; n <= 20; ++n)
             SetDOUT(n, IsBitSet(outputs, n - 17));
 

@@ -2,6 +2,7 @@
 #include "app/win_color.h"
 #include "big_button.h"
 #include "output_button.h"
+#include "panel_environment.h"
 #include "pictures.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
@@ -45,7 +46,7 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
     setMinimumSize(700, 550);
 
     TApplication::SetExceptionHandler([this](const QString &message) { AppException(message); });
-    ExeDir = QCoreApplication::applicationDirPath();
+    ExeDir = PanelExeDir();
 
     Connected = false;
     FirstUpdate = true;
@@ -58,22 +59,26 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
 
     EnumSerialPorts();
     ClearLabels(QStringLiteral("..."));
+    LoadOptions();
     CreateDoutBtns();
 
     LoadDeviceTemplate();
+    LoadHTTPOptions();
 
     ConnectTimers();
     cbComPortChange();
     InitMode = false;
 
     // "--connect" (with "--port PATH") starts the demonstration connected to its simulator.
-    if (QCoreApplication::arguments().contains(QStringLiteral("--connect")))
+    if (PanelArguments().contains(QStringLiteral("--connect")))
         QTimer::singleShot(0, this, &TfrTarvex::btnConnectClick);
 }
 
 TfrTarvex::~TfrTarvex() {
     TApplication::SetExceptionHandler(nullptr);
-    for (QTimer *timer : {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer})
+    ReleaseSearchEngine();
+    for (QTimer *timer : {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer,
+                          &AutostartTimer, &SnakeTimer, &Runner_Timer, &PHP_Call_Timer})
         timer->stop();
     if (FreePort)
         FreePort->Stop();
@@ -175,7 +180,13 @@ void TfrTarvex::CreateFrameWidgets() {
     CreateStatusLabels();
     CreateToolButtons();
     CreateConnectionPanel();
+    CreateSearchPanel();
     CreateModulePanel();
+    CreatePwmPanel();
+    CreateAutorunPanel();
+    CreateStyleChooser();
+    CreateTestPanel();
+    CreateRemoteControl();
     ButtonsEnabled(false);
 }
 
@@ -239,8 +250,8 @@ void TfrTarvex::CreateToolButtons() {
 }
 
 void TfrTarvex::ButtonsEnabled(bool enabled) {
-    for (QWidget *button : {static_cast<QWidget *>(btnRS485), static_cast<QWidget *>(btnReset),
-                            static_cast<QWidget *>(btnDOUT)})
+    for (QPushButton *button : {btnRS485, btnReset, btnDOUT, btnAllOn, btnAllOff, btnAllOnSlow,
+                                btnAllOffSlow, btnSnakeOn, btnRunner})
         button->setEnabled(enabled);
     for (int n = 1; n <= 20; ++n)
         if (DOUTs[n].Btn)

@@ -2,6 +2,8 @@
 #include "panel_texts.h"
 #include "popup_form.h"
 #include "tarvex.h"
+#include "tools/temp_log.h"
+#include "transport/utils.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -35,6 +37,8 @@ void TfrTarvex::CreateModulePanel() {
     btnRS485_Apply->setObjectName(QStringLiteral("btnRS485_Apply"));
     btnRS485_Apply->setAccessibleName(QStringLiteral("Применить"));
     btnRS485_Apply->setGeometry(38, 152, 130, 28);
+    connect(btnRS485_Apply, &QPushButton::clicked, this, &TfrTarvex::btnRS485_ApplyClick);
+    connect(btnReset, &QPushButton::clicked, this, &TfrTarvex::btnResetClick);
     auto *note = new QLabel(QStringLiteral("i"), panRS485);
     note->setObjectName(QStringLiteral("imgRS485Note"));
     note->setGeometry(176, 155, 20, 22);
@@ -49,6 +53,56 @@ void TfrTarvex::CreateModulePanel() {
         menu.addAction(QStringLiteral("Скопировать ID"), this, &TfrTarvex::puMAC_CopyClick);
         menu.exec(txtMAC->mapToGlobal(pos));
     });
+}
+
+// The module takes the new settings at its next restart; the connection keeps the old ones.
+void TfrTarvex::btnRS485_ApplyClick() {
+    if (!Connected)
+        return;
+    TempLogAdd(QString(), LogColor::Navy);
+    int address = 0;
+    int timeout = 0;
+    if (!CheckBlinkEditInt(txtAddr, address, kNotSet, kNotSet) ||
+        !CheckBlinkEditInt(txtTimeout, timeout, kNotSet, kNotSet))
+        return;
+
+    // The next connection uses the new settings.
+    txtLineAddr->setText(txtAddr->text());
+    cbLineBaudRate->setCurrentIndex(cbBaudRate->currentIndex());
+    if (cbFormat->currentIndex() >= 0)
+        cbLineFormat->setCurrentIndex(cbFormat->currentIndex());
+    cbComPortChange();
+
+    panRS485->hide();
+    btnRS485->setChecked(false);
+    labNeedReset->show();
+
+    const int formatCode = cbFormat->currentIndex() >= 0 ? cbFormat->currentIndex() + 4 : 3;
+    SetRegByID(28676, address, true);
+    SetRegByID(28672, cbBaudRate->currentIndex(), true);
+    SetRegByID(28673, formatCode, true);
+    SetRegByID(28680, timeout, true);
+}
+
+void TfrTarvex::btnResetClick() {
+    OprosTimer.stop();
+    if (FreePort)
+        FreePort->ClearRequestList();
+    // The queue refuses a copy still waiting, so normally only the first write goes out.
+    for (int i = 0; i < 3; ++i)
+        SetRegByID(60000, 21930, true);
+    WaitWithMessages(1200);
+
+    Connected = false; // the watchdog closes the port at its next tick
+    labNeedReset->hide();
+    Anima(false);
+    CloseAllPanel();
+    ButtonsEnabled(false);
+    ClearLabels(QStringLiteral("..."));
+    for (int n = 1; n <= 20; ++n) {
+        DOUTs[n].ShimKoef = 0;
+        SetDOUT(n, false);
+    }
 }
 
 void TfrTarvex::SetMAC(const QByteArray &bytes) {

@@ -1,6 +1,7 @@
 #include "output_button.h"
 #include "tarvex.h"
 
+#include <QCheckBox>
 #include <QLabel>
 
 namespace {
@@ -48,7 +49,11 @@ void TfrTarvex::btnDOUT1_Click(int output) {
     // A direct switch ends modulation; the module sets the duty factor the same way.
     out.ShimKoef = out.IsOn ? 0 : 1000;
     SetDOUT_Temp(output);
-    SendDOUT(output, !out.IsOn);
+    // Under remote control the service decides: the click is only reported to it.
+    if (chkRemoteControl->isChecked())
+        ReportOutputClick(output);
+    else
+        SendDOUT(output, !out.IsOn);
 }
 
 void TfrTarvex::SendDOUT(int output, bool on) {

@@ -1,5 +1,7 @@
 #include "tarvex.h"
+#include "tools/port_observer_window.h"
 #include "tools/temp_log_window.h"
+#include "tools/ver_info_window.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -39,18 +41,19 @@ void TfrTarvex::btnRS485Click(QAbstractButton *sender) {
     if (sender == btnComPort) {
         EnumSerialPorts(); // an adapter plugged in since start shows up
         PopupPanel(btnComPort, panComPort, psRight);
-        if (panFind)
-            panFind->move(panComPort->x() + panComPort->width() + 1, panComPort->y());
+        panFind->move(panComPort->geometry().right() + 2, panComPort->y()); // a 1-pixel gap
+        panFind->raise();
         TryFindPanVisible();
     } else if (sender == btnRS485) {
         PopupPanel(btnRS485, panRS485, psRight);
     } else if (sender == btnDOUT) {
         PopupPanel(btnComPort, panDOUT, psRight);
-        if (panDOUT && panShim)
-            panShim->move(panDOUT->x() + panDOUT->width() - 1, panDOUT->y() + 248);
+        btnDOUT1PanClick(CurrDoutIndx); // the fields show the values last read
+        panShim->move(panDOUT->x() + panDOUT->width() - 1, panDOUT->y() + 248);
+        panShim->raise();
     }
-    if (panShim)
-        panShim->setVisible(panDOUT && panDOUT->isVisible());
+    panShim->setVisible(panDOUT->isVisible());
+    panProxy->hide();
 
     // The toolbar buttons act as one group: the button of the open panel is the pressed one.
     const struct {
@@ -65,18 +68,17 @@ void TfrTarvex::btnRS485Click(QAbstractButton *sender) {
 void TfrTarvex::CloseAllPanel() {
     if (CurrPanel)
         CurrPanel->hide();
-    if (panFind && !panComPort->isVisible())
+    if (!panComPort->isVisible())
         panFind->hide();
-    if (panShim && !(panDOUT && panDOUT->isVisible()))
+    if (!panDOUT->isVisible())
         panShim->hide();
+    panProxy->hide();
     for (QPushButton *button : {btnComPort, btnRS485, btnDOUT})
         button->setChecked(false);
 }
 
 void TfrTarvex::TryFindPanVisible() {
-    // The search result panel arrives with the device search; until then it never shows.
-    if (panFind)
-        panFind->setVisible(false);
+    panFind->setVisible(!Connected && panComPort->isVisible() && FindListCount() > 0);
 }
 
 void TfrTarvex::mousePressEvent(QMouseEvent *event) {
@@ -85,6 +87,26 @@ void TfrTarvex::mousePressEvent(QMouseEvent *event) {
 }
 
 bool TfrTarvex::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == imgFindDevice && event->type() == QEvent::MouseButtonPress) {
+        imgFindDeviceClick();
+        return true;
+    }
+    if (watched == imgProxySettings && event->type() == QEvent::MouseButtonPress) {
+        imgProxySettingsClick();
+        return true;
+    }
+    if (watched == imgOpenSirel && event->type() == QEvent::MouseButtonPress) {
+        imgOpenSirelClick();
+        return true;
+    }
+    if (watched == labSnakeCaption && event->type() == QEvent::MouseButtonPress) {
+        labSnakeCaptionMouseDown();
+        return true;
+    }
+    if (watched == labClosePanSnake && event->type() == QEvent::MouseButtonPress) {
+        labClosePanSnakeClick();
+        return true;
+    }
     if (watched == imgHat && event->type() == QEvent::MouseButtonPress) {
         const bool show = !imgSeason1->isVisible();
         imgSeason1->setVisible(show);
@@ -113,6 +135,7 @@ void TfrTarvex::FrameResize() {
     btnReset->move(btnReset->x(), height() - 5 - btnReset->height());
     labNeedReset->move(labNeedReset->x(), btnReset->y());
 
+    PlaceTestPanel();
     imgSeason1->move(width() - 73 - imgSeason1->width(), height() - imgSeason1->height());
     imgSeason2->move(304, height() + 5 - imgSeason2->height());
 }
@@ -128,10 +151,17 @@ void TfrTarvex::btnTempLogClick() {
 }
 
 void TfrTarvex::btnVerInfoClick() {
-    // The version history window is not part of this program yet.
+    if (frmVerInfo)
+        frmVerInfo->setVisible(!frmVerInfo->isVisible());
 }
 
+// Every click opens another monitor, centred over the panel.
 void TfrTarvex::btnPortObserverClick() {
     btnPortObserver->setDown(false);
-    // Line monitor windows are not part of this program yet.
+    TfrmPortObserver *monitor = CreatePortObserver(this);
+    monitor->SetComPort(ComPort, ComPortName);
+    const QPoint origin = window()->geometry().topLeft();
+    monitor->move(origin.x() + width() / 2 - monitor->width() / 2,
+                  origin.y() + height() / 2 - monitor->height() / 2);
+    monitor->show();
 }

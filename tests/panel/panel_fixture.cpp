@@ -1,15 +1,18 @@
 #include "panel_fixture.h"
 
+#include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 PanelFixture::PanelFixture(const QStringList &simArgs)
     : m_sim(QStringList{"--log-frames"} + simArgs) {
+    UseFreshPanelDir();
     if (!m_sim.start())
         return;
     const QString port = m_sim.portPath();
@@ -39,6 +42,14 @@ QStringList PanelFixture::simFrames() {
     for (const SimProcess::Frame &frame : m_sim.frames())
         frames.append(QString::fromLatin1(frame.bytes.toHex(' ').toUpper()));
     return frames;
+}
+
+QString UseFreshPanelDir() {
+    static std::unique_ptr<QTemporaryDir> dir;
+    dir = std::make_unique<QTemporaryDir>();
+    SetPanelExeDir(dir->path());
+    SetPanelArguments({});
+    return dir->path();
 }
 
 QStringList LogLines() {

@@ -29,6 +29,10 @@ private:
     bool m_ok = false;
 };
 
+// Gives the next panel an empty folder of its own for Options.xml (and resets its command line
+// to the real one), so that no test sees the options another one saved.
+QString UseFreshPanelDir();
+
 // The message log, newest line first.
 QStringList LogLines();
 bool LogHasLine(const QString &text, quint32 color);

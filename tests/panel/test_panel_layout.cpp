@@ -35,7 +35,10 @@ public slots:
 class TestPanelLayout : public QObject {
     Q_OBJECT
 private slots:
-    void init() { ResetLog(); }
+    void init() {
+        ResetLog();
+        UseFreshPanelDir();
+    }
     void cleanupTestCase() { delete frmTempLog; }
     void cleanup() { SetSerialPortSource(nullptr); }
 

@@ -1,0 +1,223 @@
+#include "panel_environment.h"
+#include "popup_form.h"
+#include "support/autorun_registration.h"
+#include "support/options_file.h"
+#include "tarvex.h"
+#include "transport/utils.h"
+#include "visual_styles.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const QString kAutorunArgument = QStringLiteral("/autorun");
+constexpr int kDefaultStyle = 12; // "Terminal"
+
+bool AttrInt(const QDomElement &element, const char *name, int &value) {
+    return ReadXmlAttrInt(element, QString::fromLatin1(name), value);
+}
+
+QString YesNo(bool value) {
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+QString TfrTarvex::OptionsPath() const {
+    return QDir(ExeDir).filePath(QStringLiteral("Options.xml"));
+}
+
+void TfrTarvex::CreateAutorunPanel() {
+    // Nothing in the program opens this panel: autorun is set up in the options file and the
+    // system's start at log-on.
+    panAutorun = MakePopupPanel(this, QStringLiteral("panAutorun"), QStringLiteral("Автозагрузка"),
+                                330, 170);
+    const auto check = [this](const char *name, const QString &caption, int y) {
+        auto *box = new QCheckBox(caption, panAutorun);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setAccessibleName(caption);
+        box->setGeometry(10, y, 310, 22);
+        connect(box, &QCheckBox::clicked, this, [this, box] { chkAutorunClick(box); });
+        return box;
+    };
+    chkAutorun =
+        check("chkAutorun", QStringLiteral("Запускать автоматически вместе с Windows"), 30);
+    chkAutoStart = check("chkAutoStart", QStringLiteral("Начинать опрос при автозапуске"), 54);
+    chkAutoStartDelay = check("chkAutoStartDelay", QStringLiteral("Отложить опрос на"), 78);
+    chkAutoStartDelay->resize(150, 22);
+    txtAutostartDelay = MakeDigitsField(panAutorun, QStringLiteral("10"));
+    txtAutostartDelay->setObjectName(QStringLiteral("txtAutostartDelay"));
+    txtAutostartDelay->setAccessibleName(QStringLiteral("Отложить опрос на, сек"));
+    txtAutostartDelay->setGeometry(162, 78, 50, 22);
+    connect(txtAutostartDelay, &QLineEdit::textChanged, this,
+            [this] { chkAutorunClick(txtAutostartDelay); });
+    (new QLabel(QStringLiteral("сек"), panAutorun))->setGeometry(218, 78, 40, 22);
+    chkAutorunMini =
+        check("chkAutorunMini", QStringLiteral("Запускать свёрнутым (при автозапуске)"), 102);
+    btnSaveForAutorun = new QPushButton(
+        QStringLiteral("Сохранить текущую конфигурацию для автозапуска"), panAutorun);
+    btnSaveForAutorun->setObjectName(QStringLiteral("btnSaveForAutorun"));
+    btnSaveForAutorun->setAccessibleName(btnSaveForAutorun->text());
+    btnSaveForAutorun->setGeometry(10, 132, 310, 28);
+    btnSaveForAutorun->hide();
+
+    btnAutorun = new QPushButton(QStringLiteral(" Автозагрузка"), this);
+    btnAutorun->setObjectName(QStringLiteral("btnAutorun"));
+    btnAutorun->setAccessibleName(QStringLiteral("Автозагрузка"));
+    btnAutorun->hide();
+
+    AutostartTimer.setObjectName(QStringLiteral("AutostartTimer"));
+    AutostartTimer.setInterval(1000);
+    AutostartTimer.setSingleShot(true);
+    connect(&AutostartTimer, &QTimer::timeout, this, &TfrTarvex::AutostartTimerTimer);
+}
+
+void TfrTarvex::CreateStyleChooser() {
+    cbStyles = new QComboBox(this);
+    cbStyles->setObjectName(QStringLiteral("cbStyles"));
+    cbStyles->setAccessibleName(QStringLiteral("Стиль оформления"));
+    cbStyles->setToolTip(QStringLiteral("Стиль оформления"));
+    for (const TzVisualStyle &style : VisualStyles())
+        cbStyles->addItem(style.Name, style.Number);
+    cbStyles->setCurrentIndex(VisualStyleIndex(CurrentStyle));
+    cbStyles->setGeometry(170, 520, 180, 22);
+    cbStyles->setVisible(false); // a test function
+    connect(cbStyles, &QComboBox::activated, this, &TfrTarvex::AdvFormStyler1Change);
+}
+
+void TfrTarvex::LoadOptions() {
+    Autorun_mini = Autostart = Autostart_Delay_On = SilenceMode = false;
+    Autostart_Delay_Value = 10;
+
+    QDomDocument document;
+    if (!ReadOptionsFile(OptionsPath(), document))
+        return;
+    const QDomElement root = document.documentElement();
+
+    const QDomElement comport = root.firstChildElement(QStringLiteral("comport"));
+    if (!comport.isNull()) {
+        int value = 0;
+        QString name;
+        if (ReadXmlAttrStr(comport, QStringLiteral("name"), name))
+            cbComPort->setCurrentIndex(cbComPort->findText(name));
+        else if (AttrInt(comport, "indx", value))
+            cbComPort->setCurrentIndex(FindPortEntry(value));
+        if (AttrInt(comport, "addr", value))
+            txtLineAddr->setText(comport.attribute(QStringLiteral("addr")));
+        if (AttrInt(comport, "baudrate", value) && value >= 0 && value < cbLineBaudRate->count())
+            cbLineBaudRate->setCurrentIndex(value);
+        if (AttrInt(comport, "format", value) && value >= 0 && value < cbLineFormat->count())
+            cbLineFormat->setCurrentIndex(value);
+        if (AttrInt(comport, "timeout", value))
+            txtLineTimeout->setText(comport.attribute(QStringLiteral("timeout")));
+    }
+    cbComPortChange();
+
+    chkAutorun->setChecked(AutorunIsRegistered(AutorunCommand()));
+
+    const QDomElement autorun = root.firstChildElement(QStringLiteral("autorun"));
+    if (!autorun.isNull()) {
+        int value = 0;
+        if (AttrInt(autorun, "mini", value))
+            Autorun_mini = value != 0;
+        if (AttrInt(autorun, "autostart", value))
+            Autostart = value != 0;
+        if (AttrInt(autorun, "delay_on", value))
+            Autostart_Delay_On = value != 0;
+        if (AttrInt(autorun, "delay_value", value))
+            Autostart_Delay_Value = value;
+        txtAutostartDelay->setText(QString::number(Autostart_Delay_Value));
+        chkAutorunMini->setChecked(Autorun_mini);
+        chkAutoStart->setChecked(Autostart);
+        chkAutoStartDelay->setChecked(Autostart_Delay_On);
+        if (Autostart_Delay_On)
+            AutostartTimer.setInterval(qMax(0, Autostart_Delay_Value) * 1000);
+
+        const QStringList arguments = PanelArguments();
+        if (arguments.size() > 1 && arguments[1] == kAutorunArgument) {
+            SilenceMode = true;
+            // A zero delay connects at once rather than never.
+            if (Autostart)
+                AutostartTimer.start();
+            if (Autorun_mini)
+                QTimer::singleShot(0, this, [this] { window()->showMinimized(); });
+        }
+    }
+
+    int style = 0;
+    const QDomElement styleElement = root.firstChildElement(QStringLiteral("style"));
+    if (!styleElement.isNull() && AttrInt(styleElement, "index", style) &&
+        ApplyVisualStyle(style)) {
+        CurrentStyle = style;
+        cbStyles->setCurrentIndex(VisualStyleIndex(style));
+    }
+}
+
+void TfrTarvex::SaveOptions() {
+    if (InitMode)
+        return;
+    UpdateOptionsFile(OptionsPath(), [this](QDomElement &root) {
+        QDomElement comport = OptionsChild(root, QStringLiteral("comport"));
+        comport.setAttribute(QStringLiteral("indx"), ComPort);
+        comport.setAttribute(QStringLiteral("name"), ComPortName); // digits alone are ambiguous
+        comport.setAttribute(QStringLiteral("addr"), txtLineAddr->text());
+        comport.setAttribute(QStringLiteral("baudrate"), cbLineBaudRate->currentIndex());
+        comport.setAttribute(QStringLiteral("format"), cbLineFormat->currentIndex());
+        comport.setAttribute(QStringLiteral("timeout"), txtLineTimeout->text());
+
+        QDomElement autorun = OptionsChild(root, QStringLiteral("autorun"));
+        autorun.setAttribute(QStringLiteral("mini"), YesNo(chkAutorunMini->isChecked()));
+        autorun.setAttribute(QStringLiteral("autostart"), YesNo(chkAutoStart->isChecked()));
+        autorun.setAttribute(QStringLiteral("delay_on"), YesNo(chkAutoStartDelay->isChecked()));
+        bool ok = false;
+        const int delay = txtAutostartDelay->text().toInt(&ok);
+        autorun.setAttribute(QStringLiteral("delay_value"), ok ? delay : 0);
+
+        QDomElement style = OptionsChild(root, QStringLiteral("style"));
+        style.setAttribute(QStringLiteral("index"), CurrentStyle);
+    });
+}
+
+// The entry of port number n: "COM" + n on Windows, elsewhere the first name with those digits.
+int TfrTarvex::FindPortEntry(int number) const {
+#ifdef Q_OS_WIN
+    return cbComPort->findText(QStringLiteral("COM%1").arg(number));
+#else
+    for (int i = 0; i < cbComPort->count(); ++i) {
+        int digits = 0;
+        if (TryDigitsToInt(cbComPort->itemText(i), digits) && digits == number)
+            return i;
+    }
+    return -1;
+#endif
+}
+
+void TfrTarvex::chkAutorunClick(QWidget *sender) {
+    if (sender != chkAutorun) {
+        SaveOptions();
+        return;
+    }
+    if (chkAutorun->isChecked())
+        RegisterAutorun(AutorunCommand()); // a failure reaches the log as an unexpected error
+    else
+        UnregisterAutorun();
+}
+
+void TfrTarvex::AutostartTimerTimer() {
+    if (!Connected)
+        DoConnect();
+    AutostartTimer.stop();
+}
+
+void TfrTarvex::AdvFormStyler1Change() {
+    const int number = cbStyles->currentData().toInt();
+    if (!ApplyVisualStyle(number))
+        return;
+    CurrentStyle = number;
+    SaveOptions();
+}

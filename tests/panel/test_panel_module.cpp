@@ -1,0 +1,357 @@
+// The module's own settings through the panel: output switching and PWM, the RS-485 settings,
+// the reboot and the module ID, against a simulated module.
+#include "app/blinker.h"
+#include "panel/output_button.h"
+#include "panel_fixture.h"
+#include "tools/temp_log.h"
+#include "tools/temp_log_window.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+int OutputBase(int output) {
+    return 4096 + 128 * (output - 1);
+}
+
+QString Crc(QByteArray frame) {
+    uint16_t crc = 0xFFFF;
+    for (char c : frame) {
+        crc ^= uint8_t(c);
+        for (int i = 0; i < 8; ++i)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    frame.append(char(crc & 0xFF)).append(char(crc >> 8));
+    return QString::fromLatin1(frame.toHex(' ').toUpper());
+}
+
+// The write request of the module at address 16, CRC included.
+QString Write(int function, int reg, int value) {
+    return Crc(QByteArray::fromRawData("\x10", 1) + char(function) + char(reg >> 8) +
+               char(reg & 0xFF) + char(value >> 8) + char(value & 0xFF));
+}
+
+QStringList WritesOf(const QStringList &frames) {
+    QStringList writes;
+    for (const QString &frame : frames)
+        if (frame.mid(3, 2) == "05" || frame.mid(3, 2) == "06")
+            writes.append(frame);
+    return writes;
+}
+
+// Forced writes go right behind the exchange in progress, each in front of the one queued
+// before it, so their order on the line depends on the queue; what counts is that each goes
+// out once.
+QStringList Sorted(QStringList frames) {
+    frames.sort();
+    return frames;
+}
+
+} // namespace
+
+class TestPanelModule : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetLog(); }
+    void cleanupTestCase() { delete frmTempLog; }
+
+    void pwmDurations_data();
+    void pwmDurations();
+    void pwmApplyRefusesBadFields_data();
+    void pwmApplyRefusesBadFields();
+    void pwmApplyWritesTheSelectedOutput();
+    void pwmPanelShowsTheModulesValues();
+    void pwmDefaults();
+    void rs485ApplyWritesAndCopies();
+    void rs485ApplyWithoutFormatWritesCode3();
+    void rs485ApplyNeedsConnection();
+    void rebootDisconnects();
+    void moduleId_data();
+    void moduleId();
+};
+
+void TestPanelModule::pwmDurations_data() {
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QString>("period");
+    QTest::addColumn<QString>("duty");
+    QTest::addColumn<QString>("closed");
+    QTest::addColumn<QString>("open");
+    QTest::newRow("half of 0.5 s") << "1"
+                                   << "50"
+                                   << "500"
+                                   << "00:00:00.250"
+                                   << "00:00:00.250";
+    QTest::newRow("always closed") << "1"
+                                   << "50"
+                                   << "1000"
+                                   << "00:00:00.500"
+                                   << "00:00:00.000";
+    QTest::newRow("duty 0") << "1"
+                            << "50"
+                            << "0"
+                            << "00:00:00.000"
+                            << "00:00:00.000";
+    QTest::newRow("duty truncated") << "3"
+                                    << "333"
+                                    << "1"
+                                    << "00:00:00.000"
+                                    << "00:00:09.990";
+    QTest::newRow("12 of 24 hours") << "240"
+                                    << "36000"
+                                    << "500"
+                                    << "12:00:00.000"
+                                    << "12:00:00.000";
+    QTest::newRow("minutes") << "100"
+                             << "90"
+                             << "250"
+                             << "00:00:22.000"
+                             << "00:01:08.000";
+    QTest::newRow("scale out of range") << "241"
+                                        << "50"
+                                        << "500"
+                                        << "00:00:00.000"
+                                        << "00:00:00.000";
+    QTest::newRow("period not a number") << "1"
+                                         << "5x"
+                                         << "500"
+                                         << "00:00:00.000"
+                                         << "00:00:00.000";
+}
+
+void TestPanelModule::pwmDurations() {
+    QFETCH(QString, scale);
+    QFETCH(QString, period);
+    QFETCH(QString, duty);
+    QFETCH(QString, closed);
+    QFETCH(QString, open);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.txtShimScale->setText(scale);
+    p.txtShimPeriod->setText(period);
+    p.txtShimKoef->setText(duty);
+    QCOMPARE(p.txtShimTimeOn->text(), closed);
+    QCOMPARE(p.txtShimTimeOff->text(), open);
+}
+
+void TestPanelModule::pwmApplyRefusesBadFields_data() {
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QString>("period");
+    QTest::addColumn<QString>("duty");
+    QTest::addColumn<QString>("blinking");
+    QTest::newRow("scale 0") << "0"
+                             << "50"
+                             << "0"
+                             << "txtShimScale";
+    QTest::newRow("period 49") << "1"
+                               << "49"
+                               << "0"
+                               << "txtShimPeriod";
+    QTest::newRow("duty 1001") << "1"
+                               << "50"
+                               << "1001"
+                               << "txtShimKoef";
+    QTest::newRow("scale and period bad: the first blinks") << ""
+                                                            << ""
+                                                            << "0"
+                                                            << "txtShimScale";
+}
+
+void TestPanelModule::pwmApplyRefusesBadFields() {
+    QFETCH(QString, scale);
+    QFETCH(QString, period);
+    QFETCH(QString, duty);
+    QFETCH(QString, blinking);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    QTest::mouseClick(p.btnDOUT, Qt::LeftButton);
+    p.txtShimScale->setText(scale);
+    p.txtShimPeriod->setText(period);
+    p.txtShimKoef->setText(duty);
+    f.sim().clearFrames();
+    QTest::mouseClick(p.btnDOUT_Apply, Qt::LeftButton);
+    QVERIFY(BlinkTarget());
+    QCOMPARE(BlinkTarget()->objectName(), blinking);
+    QTest::qWait(400);
+    QVERIFY(WritesOf(f.simFrames()).isEmpty());
+    QCOMPARE(p.DOUTs[1].ShimScale, 1); // the module's value stays
+}
+
+void TestPanelModule::pwmApplyWritesTheSelectedOutput() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    QTest::mouseClick(p.btnDOUT, Qt::LeftButton);
+    QVERIFY(p.panDOUT->isVisible() && p.panShim->isVisible());
+    QTest::mouseClick(p.DOUTs[7].BtnShim, Qt::LeftButton);
+    QCOMPARE(p.CurrDoutIndx, 7);
+    QCOMPARE(p.btnDOUT_Apply->text(), QStringLiteral("Применить #7"));
+    QVERIFY(p.DOUTs[7].BtnShim->isChecked() && !p.DOUTs[1].BtnShim->isChecked());
+    p.txtShimScale->setText("2");
+    p.txtShimPeriod->setText("100");
+    p.txtShimKoef->setText("300");
+    p.chkShimSecure->setChecked(true);
+    f.sim().clearFrames();
+    QTest::mouseClick(p.btnDOUT_Apply, Qt::LeftButton);
+
+    const int base = OutputBase(7);
+    const QStringList expected = {Write(6, base + 3, 2), Write(6, base + 4, 100),
+                                  Write(6, base + 5, 300), Write(5, base + 8, 0xFF00)};
+    QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 3000);
+    // The module's PWM block and safe states follow at the next polls.
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[7].ShimKoef, 300, 2000);
+    QCOMPARE(p.DOUTs[7].ShimScale, 2);
+    QCOMPARE(p.DOUTs[7].ShimPeriod, 100);
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[7].ShimSafe, 1, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[7].Btn->Picture(), TzOutputPicture::Pwm, 2000);
+}
+
+void TestPanelModule::pwmPanelShowsTheModulesValues() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    f.sim().command(QStringLiteral("set holding %1 5").arg(OutputBase(12) + 3));
+    f.sim().command(QStringLiteral("set holding %1 800").arg(OutputBase(12) + 4));
+    f.sim().command(QStringLiteral("set holding %1 1000").arg(OutputBase(12) + 5));
+    f.sim().command("set holding 60014 2048"); // output 12 closed at power-on
+    QVERIFY(f.connectAndPoll());
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[12].ShimPeriod, 800, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[12].ShimSafe, 1, 2000);
+    p.CurrDoutIndx = 12;
+    QTest::mouseClick(p.btnDOUT, Qt::LeftButton); // opening selects the output again
+    QCOMPARE(p.txtShimScale->text(), QStringLiteral("5"));
+    QCOMPARE(p.txtShimPeriod->text(), QStringLiteral("800"));
+    QCOMPARE(p.txtShimKoef->text(), QStringLiteral("1000"));
+    QVERIFY(p.chkShimSecure->isChecked());
+    QCOMPARE(p.txtShimTimeOn->text(), QStringLiteral("00:00:40.000"));
+    QVERIFY(p.DOUTs[12].BtnShim->isChecked());
+}
+
+void TestPanelModule::pwmDefaults() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    QTest::mouseClick(p.btnDOUT, Qt::LeftButton);
+    p.txtShimScale->setText("9");
+    p.chkShimSecure->setChecked(true);
+    f.sim().clearFrames();
+    QTest::mouseClick(p.btnDOUT_Default, Qt::LeftButton);
+    QCOMPARE(p.txtShimScale->text(), QStringLiteral("1"));
+    QCOMPARE(p.txtShimPeriod->text(), QStringLiteral("50"));
+    QCOMPARE(p.txtShimKoef->text(), QStringLiteral("0"));
+    QVERIFY(!p.chkShimSecure->isChecked());
+    QTest::qWait(400);
+    QVERIFY(WritesOf(f.simFrames()).isEmpty());
+}
+
+void TestPanelModule::rs485ApplyWritesAndCopies() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    QTest::mouseClick(p.btnRS485, Qt::LeftButton);
+    QCOMPARE(p.txtAddr->text(), QStringLiteral("16")); // filled by the first read
+    QCOMPARE(p.cbBaudRate->currentText(), QStringLiteral("9600"));
+    QCOMPARE(p.cbFormat->currentIndex(), 0);
+    p.txtAddr->setText("300"); // out of range, but written as entered
+    p.cbBaudRate->setCurrentIndex(9);
+    p.cbFormat->setCurrentIndex(3);
+    p.txtTimeout->setText("60");
+    f.sim().clearFrames();
+    QTest::mouseClick(p.btnRS485_Apply, Qt::LeftButton);
+
+    QCOMPARE(LogLines().first(), QString());
+    QVERIFY(!p.panRS485->isVisible());
+    QVERIFY(!p.labNeedReset->isHidden());
+    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("300"));
+    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("115200"));
+    QCOMPARE(p.cbLineFormat->currentIndex(), 3);
+    QCOMPARE(p.BaudRate, 115200);
+    const QStringList expected = {Write(6, 28676, 300), Write(6, 28672, 9), Write(6, 28673, 7),
+                                  Write(6, 28680, 60)};
+    QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 3000);
+}
+
+void TestPanelModule::rs485ApplyWithoutFormatWritesCode3() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    f.sim().command("set holding 28673 2"); // the module reports ASCII 7E1
+    QVERIFY(f.connectAndPoll());
+    QCOMPARE(p.labFormat->text(), QStringLiteral("ASCII 7E1"));
+    QCOMPARE(p.cbFormat->currentIndex(), -1);
+    f.sim().clearFrames();
+    p.btnRS485_ApplyClick();
+    QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).contains(Write(6, 28673, 3)), 3000);
+    QCOMPARE(p.cbLineFormat->currentIndex(), 0); // the connection keeps a usable format
+}
+
+void TestPanelModule::rs485ApplyNeedsConnection() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.txtAddr->setText("20");
+    p.btnRS485_ApplyClick();
+    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
+    QVERIFY(p.labNeedReset->isHidden());
+    QVERIFY(!LogLines().contains(QString())); // not even the separator line
+}
+
+void TestPanelModule::rebootDisconnects() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    f.sim().command("set holding 60016 3");
+    QVERIFY(f.connectAndPoll());
+    QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[1].Btn->Picture(), TzOutputPicture::On, 2000);
+    p.labNeedReset->show();
+    f.sim().clearFrames();
+    QTest::mouseClick(p.btnReset, Qt::LeftButton); // returns after about 1.2 s
+    QVERIFY(!p.Connected);
+    QVERIFY(!p.OprosTimer.isActive());
+    QVERIFY(p.labNeedReset->isHidden());
+    QCOMPARE(p.labAddr->text(), QStringLiteral("..."));
+    QCOMPARE(p.DOUTs[1].Btn->Picture(), TzOutputPicture::Off);
+    QVERIFY(!p.btnRS485->isEnabled());
+    QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, 60000, 21930)});
+    QTRY_VERIFY_WITH_TIMEOUT(LogLines().first().startsWith(QStringLiteral("Неудачное подключение")),
+                             2000);
+}
+
+void TestPanelModule::moduleId_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("six bytes") << QByteArray::fromHex("012A00FF100B")
+                               << QStringLiteral("01-2A-00-FF-10-0B");
+    QTest::newRow("five bytes ignored")
+        << QByteArray::fromHex("012A00FF10") << QStringLiteral("AA-BB-CC-DD-EE-FF");
+    QTest::newRow("seven bytes ignored")
+        << QByteArray::fromHex("012A00FF100B0C") << QStringLiteral("AA-BB-CC-DD-EE-FF");
+}
+
+void TestPanelModule::moduleId() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.SetMAC(bytes);
+    QCOMPARE(p.txtMAC->text(), shown);
+    p.puMAC_CopyClick();
+    QCOMPARE(QGuiApplication::clipboard()->text(), shown);
+}
+
+QTEST_MAIN(TestPanelModule)
+#include "test_panel_module.moc"

@@ -1,0 +1,266 @@
+// Remote control: the panel polls a web service (started here on 127.0.0.1, directly or through
+// tinyproxy) for the outputs' states and reports the operator's clicks to it.
+#include "http_test_server.h"
+#include "panel/output_button.h"
+#include "panel/panel_environment.h"
+#include "panel_fixture.h"
+#include "tiny_proxy.h"
+#include "tools/temp_log.h"
+#include "tools/temp_log_window.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+namespace {
+
+// The outputs whose coil writes the panel queued, with the state written.
+QMap<int, bool> QueuedSwitches(const TfrTarvex &p) {
+    QMap<int, bool> switches;
+    for (const TzModbusAnswer &a : p.ModbusAnswerList) {
+        const QByteArray frame = a.Cmd.AsBytes();
+        const int reg = (uint8_t(frame[2]) << 8) | uint8_t(frame[3]);
+        if (frame.size() == 8 && frame[1] == 5 && reg >= 4096 && (reg - 4096) % 128 == 0)
+            switches.insert((reg - 4096) / 128 + 1, uint8_t(frame[4]) == 0xFF);
+    }
+    return switches;
+}
+
+void WriteOptions(const QByteArray &content) {
+    QFile file(QDir(PanelExeDir()).filePath("Options.xml"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QDomElement HttpElement() {
+    QFile file(QDir(PanelExeDir()).filePath("Options.xml"));
+    QDomDocument document;
+    if (file.open(QIODevice::ReadOnly))
+        document.setContent(&file);
+    return document.documentElement().firstChildElement("http");
+}
+
+} // namespace
+
+class TestPanelRemote : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QThreadPool::globalInstance()->setMaxThreadCount(8); }
+    void init() { ResetLog(); }
+    void cleanupTestCase() { delete frmTempLog; }
+
+    void pollAnswers_data();
+    void pollAnswers();
+    void pollDrivesTheModule();
+    void pollThroughTheProxy();
+    void noPollWhileDisconnected();
+    void clickIsReportedNotWritten();
+    void keyAndIdentifierAreQueryData();
+    void settingsPersist();
+    void missingKeyIsMadeAndStored_data();
+    void missingKeyIsMadeAndStored();
+};
+
+void TestPanelRemote::pollAnswers_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("switched"); // output=state pairs written to the module
+    // Outputs 1 and 3 are off and 2 is on when the answer comes.
+    QTest::newRow("three lines by <br>") << "1 1<br>2 0<br>3 1"
+                                         << "1=1 2=0 3=1";
+    QTest::newRow("three lines by <BR>") << "1 1<BR>2 0<BR>3 1"
+                                         << "1=1 2=0 3=1";
+    QTest::newRow("line breaks") << "1 1\r\n2 0\n3 1\n"
+                                 << "1=1 2=0 3=1";
+    QTest::newRow("output 21 skipped") << "21 1<br>1 1"
+                                       << "1=1";
+    QTest::newRow("a single word ends it") << "1 1<br>word<br>3 1"
+                                           << "1=1";
+    QTest::newRow("two spaces: empty field") << "1  1<br>3 1"
+                                             << "";
+    QTest::newRow("third field ignored") << "1 1 extra"
+                                         << "1=1";
+    QTest::newRow("state already shown") << "2 1<br>1 0"
+                                         << "";
+    QTest::newRow("non-zero means on") << "3 7"
+                                       << "3=1";
+    QTest::newRow("blank") << "   \r\n "
+                           << "";
+    QTest::newRow("not a number") << "x 1<br>1 1"
+                                  << "";
+}
+
+void TestPanelRemote::pollAnswers() {
+    QFETCH(QString, answer);
+    QFETCH(QString, switched);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    f.sim().command("set coil 4224 1"); // output 2 on
+    QVERIFY(f.connectAndPoll());
+    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[2].IsOn, 2000);
+    f.sim().command("silent on"); // what the answer queues stays waiting
+    p.ReqCallback(answer);
+    QStringList written;
+    const QMap<int, bool> switches = QueuedSwitches(p);
+    for (auto it = switches.begin(); it != switches.end(); ++it)
+        written.append(QStringLiteral("%1=%2").arg(it.key()).arg(int(it.value())));
+    QCOMPARE(written.join(' '), switched);
+}
+
+void TestPanelRemote::pollDrivesTheModule() {
+    TestWebServer service;
+    QVERIFY(service.isListening());
+    service.setReply("/control_panel/discret_outputs.php", {200, "text/plain", "5 1<br>6 0"});
+    PanelFixture f({"--id", "0A0B0C0D0E0F"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ServiceUrl = service.url("/control_panel/");
+    p.txtAuthKey->setText("Key123");
+    p.chkRemoteControl->setChecked(true);
+    QVERIFY(f.connectAndPoll());
+    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[5].IsOn, 5000);
+    QCOMPARE(p.DOUTs[5].Btn->Picture(), TzOutputPicture::On);
+    const QList<SeenRequest> seen = service.seen();
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(
+        seen.first().target,
+        QByteArray("/control_panel/discret_outputs.php?device_id=0A-0B-0C-0D-0E-0F&key=Key123"));
+}
+
+void TestPanelRemote::pollThroughTheProxy() {
+    TestWebServer service;
+    QVERIFY(service.isListening());
+    service.setReply("/control_panel/discret_outputs.php", {200, "text/plain", "7 1"});
+    QTemporaryDir proxyDir;
+    TinyProxy proxy;
+    QVERIFY2(proxy.start(proxyDir.path(), "operator", "s3cret", 0), qPrintable(proxy.log()));
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ServiceUrl = service.url("/control_panel/");
+    p.chkProxyUse->setChecked(true);
+    p.chkProxyNeedPass->setChecked(true);
+    p.txtProxyServer->setText("127.0.0.1");
+    p.txtProxyPort->setText(QString::number(proxy.port()));
+    p.txtProxyUser->setText("operator");
+    p.txtProxyPass->setText("s3cret");
+    p.chkRemoteControl->setChecked(true);
+    QVERIFY(f.connectAndPoll());
+    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[7].IsOn, 5000);
+    QVERIFY(service.seen().first().headers.contains("via"));
+}
+
+void TestPanelRemote::noPollWhileDisconnected() {
+    TestWebServer service;
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ServiceUrl = service.url("/control_panel/");
+    p.chkRemoteControl->setChecked(true);
+    p.PHP_Call_TimerTimer();
+    QTest::qWait(1500);
+    QVERIFY(service.seen().isEmpty());
+    QVERIFY(!p.DOUTs[1].Btn->isEnabled()); // no click can be reported either
+}
+
+void TestPanelRemote::clickIsReportedNotWritten() {
+    TestWebServer service;
+    PanelFixture f({"--id", "010203040506"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ServiceUrl = service.url("/control_panel/");
+    p.txtAuthKey->setText("k");
+    QVERIFY(f.connectAndPoll());
+    p.chkRemoteControl->setChecked(true);
+    p.PHP_Call_Timer.stop(); // only the click goes to the service
+    QTest::mouseClick(p.DOUTs[3].Btn, Qt::LeftButton);
+    QCOMPARE(p.DOUTs[3].Btn->Picture(), TzOutputPicture::Pending);
+    QVERIFY(QueuedSwitches(p).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(service.seen().size(), 1, 3000);
+    QCOMPARE(service.seen().first().target,
+             QByteArray("/control_panel/discret_output_set.php?device_id=01-02-03-04-05-06&key=k"
+                        "&dout_index=3&status=1"));
+}
+
+// A key is free text: it must not be able to add parameters or cut the request short.
+void TestPanelRemote::keyAndIdentifierAreQueryData() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ServiceUrl = "http://127.0.0.1:1/control_panel/";
+    p.txtAuthKey->setText("a&dout_index=1#x y");
+    QCOMPARE(p.ServicePage("discret_control.php"),
+             QStringLiteral("http://127.0.0.1:1/control_panel/discret_control.php"
+                            "?device_id=AA-BB-CC-DD-EE-FF&key=a%26dout_index%3D1%23x%20y"));
+}
+
+void TestPanelRemote::settingsPersist() {
+    UseFreshPanelDir();
+    WriteOptions(R"(<options><http><auth key="old"/></http></options>)");
+    {
+        TfrTarvex p;
+        QCOMPARE(p.txtAuthKey->text(), QStringLiteral("old"));
+        p.imgProxySettingsClick();
+        QVERIFY(!p.panProxy->isHidden());
+        p.txtAuthKey->setText("new");
+        p.chkProxyUse->setChecked(true);
+        p.txtProxyServer->setText("proxy.plant");
+        p.txtProxyPort->clear(); // saved empty, not applied on loading
+        p.txtProxyUser->setText("op");
+        p.txtProxyPass->setText("pw");
+        QTest::mouseClick(p.btnHTTP_Apply, Qt::LeftButton);
+        QVERIFY(p.panProxy->isHidden());
+        const QDomElement proxy = HttpElement().firstChildElement("proxy");
+        QCOMPARE(proxy.attribute("enabled"), QStringLiteral("1"));
+        QCOMPARE(proxy.attribute("port"), QString());
+        QCOMPARE(proxy.attribute("pass"), QStringLiteral("pw"));
+
+        p.txtProxyServer->setText("typo");
+        p.imgProxySettingsClick();
+        QTest::mouseClick(p.btnHTTP_Cancel, Qt::LeftButton);
+        QCOMPARE(p.txtProxyServer->text(), QStringLiteral("proxy.plant"));
+        QVERIFY(!p.panProxy->isHidden()); // "Отменить" keeps the pop-up open
+    }
+    TfrTarvex p;
+    QCOMPARE(p.txtAuthKey->text(), QStringLiteral("new"));
+    QVERIFY(p.chkProxyUse->isChecked());
+    QCOMPARE(p.txtProxyServer->text(), QStringLiteral("proxy.plant"));
+    QCOMPARE(p.txtProxyPort->text(), QStringLiteral("0"));
+    QCOMPARE(p.txtProxyUser->text(), QStringLiteral("op"));
+    QVERIFY(!p.chkRemoteControl->isChecked()); // never stored
+}
+
+void TestPanelRemote::missingKeyIsMadeAndStored_data() {
+    QTest::addColumn<QByteArray>("http");
+    QTest::addColumn<bool>("fresh");
+    QTest::newRow("no auth element") << QByteArray("<http/>") << true;
+    QTest::newRow("auth without key") << QByteArray("<http><auth/></http>") << true;
+    QTest::newRow("empty key stays") << QByteArray("<http><auth key=\"\"/></http>") << false;
+}
+
+void TestPanelRemote::missingKeyIsMadeAndStored() {
+    QFETCH(QByteArray, http);
+    QFETCH(bool, fresh);
+    UseFreshPanelDir();
+    WriteOptions("<options>" + http + "</options>");
+    TfrTarvex p;
+    const QString key = p.txtAuthKey->text();
+    if (!fresh) {
+        QCOMPARE(key, QString());
+        return;
+    }
+    QCOMPARE(key.size(), 6);
+    QVERIFY(key[0].isLetter());
+    for (QChar c : key)
+        QVERIFY(c.isLetterOrNumber() && c.unicode() < 128);
+    QCOMPARE(HttpElement().firstChildElement("auth").attribute("key"), key);
+}
+
+QTEST_MAIN(TestPanelRemote)
+#include "test_panel_remote.moc"

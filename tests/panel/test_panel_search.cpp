@@ -1,0 +1,205 @@
+// The device search as the panel shows it: the search icon, the result list with its counter
+// line, taking a found module's settings, and the line monitor button.
+#include "app/blinker.h"
+#include "panel/find_device.h"
+#include "panel_fixture.h"
+#include "tools/port_observer_window.h"
+#include "tools/port_observers.h"
+#include "tools/temp_log.h"
+#include "tools/temp_log_window.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+QStringList ListLines(const QListWidget *list) {
+    QStringList lines;
+    for (int row = 0; row < list->count(); ++row)
+        lines.append(list->item(row)->text());
+    return lines;
+}
+
+TStringBytes TypeAnswer(int address, int type) {
+    return TStringBytes::FromBytes({uint8_t(address), 4, 4, 0, uint8_t(type), 0, 1, 0, 0});
+}
+
+// Opens the connection panel and starts a search on it through the search icon.
+void ClickSearchIcon(TfrTarvex &p) {
+    if (!p.panComPort->isVisible())
+        QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QTest::mouseClick(p.imgFindDevice, Qt::LeftButton);
+}
+
+} // namespace
+
+class TestPanelSearch : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetLog(); }
+    void cleanupTestCase() { delete frmTempLog; }
+
+    void searchFindsTheModule();
+    void shortTimeoutRaisedBeforeSearch();
+    void listKeepsModulesOnceAndOthersEveryTime();
+    void counterLineWrapsToTheNextPass();
+    void clickTakesTheSettings();
+    void doubleClickWhileSearchingFindsThePortBusy();
+    void noSearchWhileConnected();
+    void lineMonitorShowsTheTraffic();
+};
+
+void TestPanelSearch::searchFindsTheModule() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TfrmFindDevice engine;
+    p.cbLineBaudRate->setCurrentText("115200");
+    p.txtLineTimeout->setText("10");
+    ClickSearchIcon(p);
+    QVERIFY(engine.InFindProgress());
+    QVERIFY(!p.btnConnect->isEnabled() && !p.cbComPort->isEnabled() && !p.txtLineAddr->isEnabled());
+    QVERIFY(p.panFind->isVisible());
+    QVERIFY(p.aniAdvProgress->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(ListLines(p.FindListBox).contains("[16] Tarvex"), 8000);
+    QVERIFY(ListLines(p.FindListBox).first().startsWith('['));
+    QCOMPARE(p.aniAdvProgress->minimum(), 1);
+    QCOMPARE(p.aniAdvProgress->maximum(), 247);
+
+    QTest::mouseClick(p.imgFindDevice, Qt::LeftButton); // stop
+    QVERIFY(!engine.InFindProgress());
+    QCOMPARE(ListLines(p.FindListBox), QStringList{"[16] Tarvex"}); // the counter line goes
+    QVERIFY(p.btnConnect->isEnabled() && p.cbComPort->isEnabled());
+    QVERIFY(!p.aniAdvProgress->isVisible());
+    QVERIFY(p.panFind->isVisible());
+}
+
+void TestPanelSearch::shortTimeoutRaisedBeforeSearch() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TfrmFindDevice engine;
+    p.txtLineTimeout->setText("5");
+    ClickSearchIcon(p);
+    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("30"));
+    QCOMPARE(BlinkTarget(), p.txtLineTimeout);
+    QCOMPARE(engine.Timeout, 30);
+    QVERIFY(engine.InFindProgress());
+    p.FindStop();
+}
+
+void TestPanelSearch::listKeepsModulesOnceAndOthersEveryTime() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    for (int pass = 0; pass < 3; ++pass) {
+        p.FindAddrProc(16, TypeAnswer(16, 73));
+        p.FindAddrProc(5, TypeAnswer(5, 72));
+    }
+    QCOMPARE(ListLines(p.FindListBox),
+             (QStringList{"[16] Tarvex", "[5] Unknown", "[5] Unknown", "[5] Unknown"}));
+}
+
+void TestPanelSearch::counterLineWrapsToTheNextPass() {
+    PanelFixture f({"--silent"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TfrmFindDevice engine;
+    p.txtLineTimeout->setText("500"); // the engine stays on its first probes meanwhile
+    ClickSearchIcon(p);
+    QVERIFY(engine.InFindProgress());
+    p.FindProcessAniPos = 9;
+    p.FindProcessProc(247);
+    QCOMPARE(p.FindListBox->item(0)->text(), QStringLiteral("[247] .........."));
+    QCOMPARE(p.aniAdvProgress->value(), 247);
+    p.FindProcessProc(1);
+    QCOMPARE(p.FindListBox->item(0)->text(), QStringLiteral("[1] ."));
+    QCOMPARE(p.FindListBox->count(), 1);
+    p.FindStop();
+    QCOMPARE(p.FindListBox->count(), 0);
+}
+
+void TestPanelSearch::clickTakesTheSettings() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.cbLineBaudRate->setCurrentIndex(7);
+    p.cbLineFormat->setCurrentIndex(3);
+    p.txtLineTimeout->setText("77");
+    p.FindAddrProc(42, TypeAnswer(42, 73)); // found under these settings
+    p.cbLineBaudRate->setCurrentIndex(0);
+    p.cbLineFormat->setCurrentIndex(0);
+    p.txtLineTimeout->setText("200");
+    p.FindListBoxClick(p.FindListBox->item(0));
+    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("42"));
+    QCOMPARE(p.cbLineBaudRate->currentIndex(), 7);
+    QCOMPARE(p.BaudRate, 38400);
+    QCOMPARE(p.cbLineFormat->currentIndex(), 3);
+    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("77"));
+}
+
+void TestPanelSearch::doubleClickWhileSearchingFindsThePortBusy() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TfrmFindDevice engine;
+    p.SilenceMode = true;
+    p.cbLineBaudRate->setCurrentText("115200");
+    p.txtLineTimeout->setText("10");
+    ClickSearchIcon(p);
+    QTRY_VERIFY_WITH_TIMEOUT(ListLines(p.FindListBox).contains("[16] Tarvex"), 8000);
+    p.FindListBoxDblClick();
+    QVERIFY(LogHasLine(QStringLiteral("Выбранный СОМ-порт занят или недоступен"), LogColor::Navy));
+    QVERIFY(!p.Connected);
+    p.FindStop();
+}
+
+void TestPanelSearch::noSearchWhileConnected() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TfrmFindDevice engine;
+    p.FindAddrProc(16, TypeAnswer(16, 73));
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QVERIFY(p.panFind->isVisible()); // a list with entries shows beside the open panel
+    QVERIFY(f.connectAndPoll());
+    QVERIFY(p.imgFindDevice->isHidden());
+    p.imgFindDeviceClick();
+    QVERIFY(!engine.InFindProgress());
+    QVERIFY(!p.FindStart());
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QVERIFY(!p.panFind->isVisible()); // not while connected
+}
+
+void TestPanelSearch::lineMonitorShowsTheTraffic() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    QTRY_VERIFY_WITH_TIMEOUT(p.btnPortObserver->isVisible(), 2000);
+    QTest::mouseClick(p.btnPortObserver, Qt::LeftButton);
+    QTest::mouseClick(p.btnPortObserver, Qt::LeftButton); // every click opens another
+    QCOMPARE(PortObservers().size(), 2);
+    auto *monitor = dynamic_cast<TfrmPortObserver *>(PortObservers().first());
+    QVERIFY(monitor && monitor->isVisible());
+    QCOMPARE(monitor->windowTitle(), QStringLiteral("Наблюдение за линией ") + f.sim().portPath());
+    const auto *grid = monitor->findChild<QTableView *>(QStringLiteral("SG"));
+    QVERIFY(grid);
+    // The polled registers fill the static view with one row each, answers included.
+    QTRY_VERIFY_WITH_TIMEOUT(grid->model()->rowCount() >= 8, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!grid->model()->index(0, 8).data().toString().isEmpty(), 2000);
+    for (TzPortObserver *observer : PortObservers())
+        dynamic_cast<QWidget *>(observer)->close();
+    QVERIFY(PortObservers().isEmpty());
+}
+
+QTEST_MAIN(TestPanelSearch)
+#include "test_panel_search.moc"
