@@ -1,6 +1,7 @@
 // Renders the panel connected to a simulated module into PNG files for the documentation.
 //   panel_screenshot <output-dir>
 #include "app/main_window.h"
+#include "app/test_mode.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
 #include "panel/tarvex_registration.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -39,9 +41,19 @@ int main(int argc, char *argv[]) {
     QTest::qWait(1500);
     const bool saved = mainWindow.grab().save(out.filePath("panel-connected.png"));
 
-    QTest::mouseClick(panel->btnComPort, Qt::LeftButton);
-    QTest::qWait(300);
-    const bool savedPopup = mainWindow.grab().save(out.filePath("panel-connection-settings.png"));
-    std::printf("%s\n", saved && savedPopup ? "saved" : "not saved");
-    return saved && savedPopup ? 0 : 1;
+    const auto shot = [&](QWidget *button, const char *file) {
+        if (button)
+            QTest::mouseClick(button, Qt::LeftButton);
+        QTest::qWait(400);
+        return mainWindow.grab().save(out.filePath(QString::fromLatin1(file)));
+    };
+    bool savedAll = saved && shot(panel->btnComPort, "panel-connection-settings.png");
+    panel->CurrDoutIndx = 15;
+    savedAll = savedAll && shot(panel->btnDOUT, "panel-pwm.png");
+    panel->CloseAllPanel();
+    TestMode = true; // the test functions: test patterns, remote control, visual styles
+    panel->InterfaceTimerTimer();
+    savedAll = savedAll && shot(panel->labSnakeCaption, "panel-test-functions.png");
+    std::printf("%s\n", savedAll ? "saved" : "not saved");
+    return savedAll ? 0 : 1;
 }

@@ -128,8 +128,7 @@ void TfrTarvex::FrameResize() {
     btnHelp->move(right - btnHelp->width(), imgLogo->y() + imgLogo->height());
     btnVerInfo->move(right - btnVerInfo->width(), btnHelp->y() + btnHelp->height() + 5);
     btnTempLog->move(right - btnTempLog->width(), btnVerInfo->y() + btnVerInfo->height() + 5);
-    btnPortObserver->move(right - btnPortObserver->width(),
-                          btnTempLog->y() + btnTempLog->height() + 5);
+    btnPortObserver->move(btnTempLog->x() - 5 - btnPortObserver->width(), btnTempLog->y());
     imgHat->move(imgLogo->x() - imgHat->width(), 2);
 
     btnReset->move(btnReset->x(), height() - 5 - btnReset->height());

@@ -92,12 +92,12 @@ void TfrTarvex::CreateRemoteControl() {
     chkRemoteControl = new QCheckBox(QStringLiteral("Разрешить удалённое управление"), this);
     chkRemoteControl->setObjectName(QStringLiteral("chkRemoteControl"));
     chkRemoteControl->setAccessibleName(chkRemoteControl->text());
-    chkRemoteControl->setGeometry(150, 38, 200, 18);
+    chkRemoteControl->setGeometry(150, 38, 222, 18);
     chkRemoteControl->hide();
     imgProxySettings = IconLabel(this, "imgProxySettings", GearPixmap(),
-                                 QStringLiteral("Настройка"), QRect(352, 37, 20, 20));
+                                 QStringLiteral("Настройка"), QRect(374, 37, 20, 20));
     imgOpenSirel = IconLabel(this, "imgOpenSirel", GlobePixmap(),
-                             QStringLiteral("Страница управления"), QRect(376, 37, 20, 20));
+                             QStringLiteral("Страница управления"), QRect(398, 37, 20, 20));
     imgProxySettings->installEventFilter(this);
     imgOpenSirel->installEventFilter(this);
 
