@@ -19,6 +19,8 @@
 
 namespace {
 
+constexpr int kMaxPollsInFlight = 3;
+
 // Identifier and key go into the query as data: a key holding '&' or '#' must not change the
 // request.
 QString Query(const QString &text) {
@@ -177,6 +179,9 @@ void TfrTarvex::ApplyProxySettings() {
 
 void TfrTarvex::PHP_Call_TimerTimer() {
     if (!chkRemoteControl->isChecked() || !Connected)
+        return;
+    // Polls may overlap, but a service that stops answering must not pile them up.
+    if (HTTPRequest().PendingRequests() >= kMaxPollsInFlight)
         return;
     ApplyProxySettings();
     TzHTTP_Request &http = HTTPRequest();

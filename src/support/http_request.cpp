@@ -2,6 +2,7 @@
 
 #include "http_get_task.h"
 
+#include <QAtomicInt>
 #include <QSslSocket>
 #include <QThreadPool>
 
@@ -9,6 +10,11 @@ namespace {
 std::function<bool()> &TlsLibraryCheck() {
     static std::function<bool()> check;
     return check;
+}
+
+QAtomicInt &PendingCount() {
+    static QAtomicInt count;
+    return count;
 }
 
 bool TlsLibraryAvailable() {
@@ -44,7 +50,15 @@ void TzHTTP_Request::SendGetRequest(const QString &aRequest, TzCallbackProc aCal
     const QString url = TrimSpacesAndControls(aRequest);
     if (url.isEmpty() || !TlsLibraryAvailable())
         return;
+    PendingCount().fetchAndAddOrdered(1);
     QThreadPool::globalInstance()->start([settings = *this, url, callback = std::move(aCallback)] {
+        const struct Ended {
+            ~Ended() { PendingCount().fetchAndSubOrdered(1); }
+        } ended;
         RunHTTPGetTask(url, callback, settings);
     });
+}
+
+int TzHTTP_Request::PendingRequests() const {
+    return PendingCount().loadAcquire();
 }

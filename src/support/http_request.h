@@ -23,6 +23,9 @@ public:
     // Starts one GET in the background and returns at once. The callback (may be empty) runs on
     // the pool thread with the answer body; any failure ends the request with no callback.
     void SendGetRequest(const QString &aRequest, TzCallbackProc aCallback);
+
+    // Requests started and not yet ended, whatever their outcome.
+    int PendingRequests() const;
 };
 
 TzHTTP_Request &HTTPRequest(); // the one process-wide instance

@@ -4,6 +4,7 @@
 #include "panel/output_button.h"
 #include "panel/panel_environment.h"
 #include "panel_fixture.h"
+#include "support/http_request.h"
 #include "tiny_proxy.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
@@ -60,6 +61,7 @@ private slots:
     void pollDrivesTheModule();
     void pollThroughTheProxy();
     void noPollWhileDisconnected();
+    void silentServiceDoesNotPileUpPolls();
     void clickIsReportedNotWritten();
     void keyAndIdentifierAreQueryData();
     void settingsPersist();
@@ -167,6 +169,24 @@ void TestPanelRemote::noPollWhileDisconnected() {
     QTest::qWait(1500);
     QVERIFY(service.seen().isEmpty());
     QVERIFY(!p.DOUTs[1].Btn->isEnabled()); // no click can be reported either
+}
+
+void TestPanelRemote::silentServiceDoesNotPileUpPolls() {
+    auto service = std::make_unique<TestWebServer>();
+    TestReply never;
+    never.never = true;
+    service->setReply("/control_panel/discret_outputs.php", never);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ServiceUrl = service->url("/control_panel/");
+    p.chkRemoteControl->setChecked(true);
+    QVERIFY(f.connectAndPoll());
+    QTest::qWait(5500); // five ticks and more
+    QCOMPARE(HTTPRequest().PendingRequests(), 3);
+    QCOMPARE(service->seen().size(), 3);
+    service.reset(); // the open requests end with the service
+    QTRY_COMPARE_WITH_TIMEOUT(HTTPRequest().PendingRequests(), 0, 5000);
 }
 
 void TestPanelRemote::clickIsReportedNotWritten() {
