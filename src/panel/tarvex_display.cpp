@@ -25,7 +25,7 @@ void SetColours(QLabel *label, quint32 background, quint32 text) {
 // before it hides.
 void TfrTarvex::ShowTestFunctions() {
     if (!TestMode) {
-        if (panProxy->isVisible()) {
+        if (!panProxy->isHidden()) {
             panProxy->hide();
             imgOpenSirel->hide();
         }

@@ -12,8 +12,6 @@
 #include <QUrl>
 
 void TfrTarvex::PopupPanel(QWidget *target, QWidget *panel, PopupSide side) {
-    if (!panel)
-        return;
     panel->setParent(this);
     if (CurrPanel && CurrPanel != panel)
         CurrPanel->hide();
@@ -33,7 +31,7 @@ void TfrTarvex::PopupPanel(QWidget *target, QWidget *panel, PopupSide side) {
         panel->move(t.left() + t.width(), t.top());
         break;
     }
-    panel->setVisible(!panel->isVisible());
+    panel->setVisible(panel->isHidden());
     panel->raise();
 }
 
@@ -52,7 +50,7 @@ void TfrTarvex::btnRS485Click(QAbstractButton *sender) {
         panShim->move(panDOUT->x() + panDOUT->width() - 1, panDOUT->y() + 248);
         panShim->raise();
     }
-    panShim->setVisible(panDOUT->isVisible());
+    panShim->setVisible(!panDOUT->isHidden());
     panProxy->hide();
 
     // The toolbar buttons act as one group: the button of the open panel is the pressed one.
@@ -61,16 +59,15 @@ void TfrTarvex::btnRS485Click(QAbstractButton *sender) {
         QWidget *panel;
     } group[] = {{btnComPort, panComPort}, {btnRS485, panRS485}, {btnDOUT, panDOUT}};
     for (const auto &entry : group)
-        entry.button->setChecked(entry.panel && entry.panel == CurrPanel &&
-                                 entry.panel->isVisible());
+        entry.button->setChecked(entry.panel == CurrPanel && !entry.panel->isHidden());
 }
 
 void TfrTarvex::CloseAllPanel() {
     if (CurrPanel)
         CurrPanel->hide();
-    if (!panComPort->isVisible())
+    if (panComPort->isHidden())
         panFind->hide();
-    if (!panDOUT->isVisible())
+    if (panDOUT->isHidden())
         panShim->hide();
     panProxy->hide();
     for (QPushButton *button : {btnComPort, btnRS485, btnDOUT})
@@ -78,7 +75,7 @@ void TfrTarvex::CloseAllPanel() {
 }
 
 void TfrTarvex::TryFindPanVisible() {
-    panFind->setVisible(!Connected && panComPort->isVisible() && FindListCount() > 0);
+    panFind->setVisible(!Connected && !panComPort->isHidden() && FindListCount() > 0);
 }
 
 void TfrTarvex::mousePressEvent(QMouseEvent *event) {
@@ -108,7 +105,7 @@ bool TfrTarvex::eventFilter(QObject *watched, QEvent *event) {
         return true;
     }
     if (watched == imgHat && event->type() == QEvent::MouseButtonPress) {
-        const bool show = !imgSeason1->isVisible();
+        const bool show = imgSeason1->isHidden();
         imgSeason1->setVisible(show);
         imgSeason2->setVisible(show);
         labTest->resize(show ? 34 : 88, labTest->height());

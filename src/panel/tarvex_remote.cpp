@@ -236,7 +236,7 @@ void TfrTarvex::imgOpenSirelClick() {
 
 void TfrTarvex::imgProxySettingsClick() {
     panProxy->move(imgProxySettings->x(), imgProxySettings->geometry().bottom() + 1);
-    panProxy->setVisible(!panProxy->isVisible());
+    panProxy->setVisible(panProxy->isHidden());
     panProxy->raise();
 }
 
