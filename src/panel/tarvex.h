@@ -11,6 +11,7 @@
 
 #include <array>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -110,6 +111,7 @@ public:
     void btnTempLogClick();
     void btnVerInfoClick();
     void btnPortObserverClick();
+    void imgHatClick();
 
     // --- register access and answer dispatch (tarvex_registers.cpp)
     bool GetModbusRegRTU(TzTag *tag);
@@ -337,5 +339,8 @@ private:
     void ReportOpenFailure();
     bool DeviceIsAccessible() const;
     void ReleasePulse();
+    void OnClick(QWidget *label, void (TfrTarvex::*handler)());
+    void ShowOutputStates();
+    std::map<QObject *, void (TfrTarvex::*)()> m_clickHandlers;
     bool QueueRequest(TzTag *tag, const TStringBytes &frame, int priority, TzPortObsRec &rec);
 };

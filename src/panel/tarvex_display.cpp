@@ -65,16 +65,19 @@ void TfrTarvex::InterfaceTimerTimer() {
             SetColours(labPower1, 15780518, 8388608); // navy on sky blue
     }
 
-    int outputs = 0;
-    if (TestSequenceRunning())
-        outputs = -1; // the patterns alone draw the outputs meanwhile
-    else if (TryValueByID(60016, outputs))
-        for (int n = 1; n <= 16; ++n)
-            SetDOUT(n, IsBitSet(outputs, n - 1));
-    if (outputs >= 0 && TryValueByID(60015, outputs))
-        for (int n = 17; n <= 20; ++n)
-            SetDOUT(n, IsBitSet(outputs, n - 17));
+    if (!TestSequenceRunning()) // the patterns alone draw the outputs meanwhile
+        ShowOutputStates();
 
     ExpireLostAnswers();
     labTest->setText(QString::number(PendingAnswerCount()));
+}
+
+void TfrTarvex::ShowOutputStates() {
+    int outputs = 0;
+    if (TryValueByID(60016, outputs))
+        for (int n = 1; n <= 16; ++n)
+            SetDOUT(n, IsBitSet(outputs, n - 1));
+    if (TryValueByID(60015, outputs))
+        for (int n = 17; n <= 20; ++n)
+            SetDOUT(n, IsBitSet(outputs, n - 17));
 }

@@ -238,7 +238,7 @@ void TfrTarvex::CreateToolButtons() {
     imgHat = MakeLabel(this, QStringLiteral("imgHat"), QString(), QRect(575, 2, 28, 28));
     imgHat->setPixmap(HatPixmap());
     imgHat->setAccessibleName(QStringLiteral("Новогодняя шапка"));
-    imgHat->installEventFilter(this);
+    OnClick(imgHat, &TfrTarvex::imgHatClick);
     imgSeason1 = MakeLabel(this, QStringLiteral("imgSeason1"), QString(), QRect(0, 0, 48, 64));
     imgSeason1->setPixmap(SnowmanPixmap());
     imgSeason1->setAccessibleName(QStringLiteral("Снеговик"));

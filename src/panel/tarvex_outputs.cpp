@@ -59,7 +59,7 @@ void TfrTarvex::btnDOUT1_Click(int output) {
 void TfrTarvex::SendDOUT(int output, bool on) {
     // The output's coil tag carries Force, so the write is queued right behind the exchange
     // in progress.
-    SetRegByID(OutputCoil(output), on ? 1 : 0, false);
+    SetRegByID(OutputRegister(output), on ? 1 : 0, false);
 }
 
 void TfrTarvex::SetDOUT(int output, bool on) {

@@ -83,35 +83,27 @@ void TfrTarvex::mousePressEvent(QMouseEvent *event) {
     QFrame::mousePressEvent(event);
 }
 
+// Pictures and caption strips that act as buttons.
+void TfrTarvex::OnClick(QWidget *label, void (TfrTarvex::*handler)()) {
+    m_clickHandlers[label] = handler;
+    label->installEventFilter(this);
+}
+
 bool TfrTarvex::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == imgFindDevice && event->type() == QEvent::MouseButtonPress) {
-        imgFindDeviceClick();
-        return true;
-    }
-    if (watched == imgProxySettings && event->type() == QEvent::MouseButtonPress) {
-        imgProxySettingsClick();
-        return true;
-    }
-    if (watched == imgOpenSirel && event->type() == QEvent::MouseButtonPress) {
-        imgOpenSirelClick();
-        return true;
-    }
-    if (watched == labSnakeCaption && event->type() == QEvent::MouseButtonPress) {
-        labSnakeCaptionMouseDown();
-        return true;
-    }
-    if (watched == labClosePanSnake && event->type() == QEvent::MouseButtonPress) {
-        labClosePanSnakeClick();
-        return true;
-    }
-    if (watched == imgHat && event->type() == QEvent::MouseButtonPress) {
-        const bool show = imgSeason1->isHidden();
-        imgSeason1->setVisible(show);
-        imgSeason2->setVisible(show);
-        labTest->resize(show ? 34 : 88, labTest->height());
+    const auto handler = m_clickHandlers.find(watched);
+    if (handler != m_clickHandlers.end() && event->type() == QEvent::MouseButtonPress) {
+        (this->*handler->second)();
         return true;
     }
     return QFrame::eventFilter(watched, event);
+}
+
+// The seasonal hat shows or hides the two seasonal pictures.
+void TfrTarvex::imgHatClick() {
+    const bool show = imgSeason1->isHidden();
+    imgSeason1->setVisible(show);
+    imgSeason2->setVisible(show);
+    labTest->resize(show ? 34 : 88, labTest->height());
 }
 
 void TfrTarvex::resizeEvent(QResizeEvent *event) {

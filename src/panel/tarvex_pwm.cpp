@@ -1,4 +1,3 @@
-#include "app/blinker.h"
 #include "panel_texts.h"
 #include "pictures.h"
 #include "popup_form.h"
@@ -168,29 +167,19 @@ void TfrTarvex::btnDOUT1PanClick(int output) {
 
 void TfrTarvex::btnDOUT_ApplyClick() {
     int scale = 0, period = 0, koef = 0;
-    const struct {
-        QLineEdit *field;
-        int low, high;
-        int *value;
-    } checks[] = {{txtShimScale, 1, 240, &scale},
-                  {txtShimPeriod, 50, 36000, &period},
-                  {txtShimKoef, 0, 1000, &koef}};
-    for (const auto &check : checks) {
-        if (!ReadInRange(check.field, check.low, check.high, *check.value)) {
-            BlinkEdit(check.field);
-            return;
-        }
-    }
+    if (!CheckBlinkEditInt(txtShimScale, scale, 1, 240) ||
+        !CheckBlinkEditInt(txtShimPeriod, period, 50, 36000) ||
+        !CheckBlinkEditInt(txtShimKoef, koef, 0, 1000))
+        return;
     TzDiscretOutParams &out = DOUTs[CurrDoutIndx];
     out.ShimScale = scale;
     out.ShimPeriod = period;
     out.ShimKoef = koef;
     out.ShimSafe = chkShimSecure->isChecked() ? 1 : 0;
-    const int base = OutputBase(CurrDoutIndx);
-    SetRegByID(base + 3, scale, true);
-    SetRegByID(base + 4, period, true);
-    SetRegByID(base + 5, koef, true);
-    SetRegByID(base + 8, out.ShimSafe, true);
+    SetRegByID(OutputRegister(CurrDoutIndx, 3), scale, true);
+    SetRegByID(OutputRegister(CurrDoutIndx, 4), period, true);
+    SetRegByID(OutputRegister(CurrDoutIndx, 5), koef, true);
+    SetRegByID(OutputRegister(CurrDoutIndx, 8), out.ShimSafe, true);
 }
 
 void TfrTarvex::btnDOUT_DefaultClick() {

@@ -15,11 +15,6 @@ QString NumberText(double v) {
     return QLocale::c().toString(v, 'g', QLocale::FloatingPointShortest);
 }
 
-// Register numbers of output n's block: +0 coil, +3 scale, +4 period, +5 duty, +8 safe coil.
-int OutputRegister(int output, int offset) {
-    return 4096 + 128 * (output - 1) + offset;
-}
-
 struct PerOutputTag {
     const char *prefix;
     int offset;

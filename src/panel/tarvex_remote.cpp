@@ -100,8 +100,8 @@ void TfrTarvex::CreateRemoteControl() {
                                  QStringLiteral("Настройка"), QRect(374, 37, 20, 20));
     imgOpenSirel = IconLabel(this, "imgOpenSirel", GlobePixmap(),
                              QStringLiteral("Страница управления"), QRect(398, 37, 20, 20));
-    imgProxySettings->installEventFilter(this);
-    imgOpenSirel->installEventFilter(this);
+    OnClick(imgProxySettings, &TfrTarvex::imgProxySettingsClick);
+    OnClick(imgOpenSirel, &TfrTarvex::imgOpenSirelClick);
 
     panProxy =
         MakePopupPanel(this, QStringLiteral("panProxy"), QStringLiteral("Авторизация"), 220, 262);

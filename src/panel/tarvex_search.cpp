@@ -58,7 +58,7 @@ void TfrTarvex::CreateSearchPanel() {
     aniAdvProgress->setGeometry(6, panFind->height() - 26, 138, 16);
     aniAdvProgress->hide();
 
-    imgFindDevice->installEventFilter(this); // a click starts or stops the search
+    OnClick(imgFindDevice, &TfrTarvex::imgFindDeviceClick); // starts or stops the search
 }
 
 void TfrTarvex::imgFindDeviceClick() {

@@ -39,7 +39,7 @@ void TfrTarvex::CreateTestPanel() {
     labSnakeCaption->setStyleSheet(
         QStringLiteral("background: #2b579a; color: white; font-weight: bold"));
     labSnakeCaption->setCursor(Qt::PointingHandCursor);
-    labSnakeCaption->installEventFilter(this);
+    OnClick(labSnakeCaption, &TfrTarvex::labSnakeCaptionMouseDown);
     labClosePanSnake = new QLabel(QStringLiteral("x"), panSnake);
     labClosePanSnake->setObjectName(QStringLiteral("labClosePanSnake"));
     labClosePanSnake->setAccessibleName(QStringLiteral("Свернуть"));
@@ -47,7 +47,7 @@ void TfrTarvex::CreateTestPanel() {
     labClosePanSnake->setAlignment(Qt::AlignCenter);
     labClosePanSnake->setStyleSheet(
         QStringLiteral("background: #2b579a; color: white; font-weight: bold"));
-    labClosePanSnake->installEventFilter(this);
+    OnClick(labClosePanSnake, &TfrTarvex::labClosePanSnakeClick);
 
     const auto button = [this](const char *name, const QString &caption, int y) {
         auto *b = new QPushButton(caption, panSnake);

@@ -44,6 +44,19 @@ QStringList PanelFixture::simFrames() {
     return frames;
 }
 
+QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel) {
+    QList<QPair<int, bool>> writes;
+    for (const TzModbusAnswer &a : panel.ModbusAnswerList) {
+        const QByteArray frame = a.Cmd.AsBytes();
+        if (frame.size() != 8 || frame[1] != 5)
+            continue;
+        const int reg = (uint8_t(frame[2]) << 8) | uint8_t(frame[3]);
+        if (reg >= 4096 && (reg - 4096) % 128 == 0)
+            writes.append({(reg - 4096) / 128 + 1, uint8_t(frame[4]) == 0xFF});
+    }
+    return writes;
+}
+
 QString UseFreshPanelDir() {
     static std::unique_ptr<QTemporaryDir> dir;
     dir = std::make_unique<QTemporaryDir>();

@@ -33,6 +33,10 @@ private:
 // to the real one), so that no test sees the options another one saved.
 QString UseFreshPanelDir();
 
+// The single-output switches (coil writes) waiting for their answers, in queueing order:
+// output number and the state written.
+QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel);
+
 // The message log, newest line first.
 QStringList LogLines();
 bool LogHasLine(const QString &text, quint32 color);

@@ -5,6 +5,7 @@
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "transport/utils.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -22,21 +23,14 @@ int OutputBase(int output) {
     return 4096 + 128 * (output - 1);
 }
 
-QString Crc(QByteArray frame) {
-    uint16_t crc = 0xFFFF;
-    for (char c : frame) {
-        crc ^= uint8_t(c);
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    frame.append(char(crc & 0xFF)).append(char(crc >> 8));
-    return QString::fromLatin1(frame.toHex(' ').toUpper());
-}
-
 // The write request of the module at address 16, CRC included.
 QString Write(int function, int reg, int value) {
-    return Crc(QByteArray::fromRawData("\x10", 1) + char(function) + char(reg >> 8) +
-               char(reg & 0xFF) + char(value >> 8) + char(value & 0xFF));
+    TStringBytes frame =
+        TStringBytes::FromBytes({0x10, uint8_t(function), uint8_t(reg >> 8), uint8_t(reg & 0xFF),
+                                 uint8_t(value >> 8), uint8_t(value & 0xFF)});
+    const uint16_t crc = ModbusCRC16(frame, 6);
+    frame = frame + uint8_t(crc & 0xFF) + uint8_t(crc >> 8);
+    return QString::fromLatin1(frame.AsBytes().toHex(' ').toUpper());
 }
 
 QStringList WritesOf(const QStringList &frames) {

@@ -24,20 +24,6 @@ QList<int> LitOutputs(const TfrTarvex &p) {
     return lit;
 }
 
-// The outputs whose coil writes wait in the panel's pending answers, in queueing order.
-QList<int> QueuedCoilWrites(const TfrTarvex &p, bool on) {
-    QList<int> outputs;
-    for (const TzModbusAnswer &a : p.ModbusAnswerList) {
-        const QByteArray frame = a.Cmd.AsBytes();
-        if (frame.size() == 8 && frame[1] == 5 && bool(uint8_t(frame[4])) == on) {
-            const int reg = (uint8_t(frame[2]) << 8) | uint8_t(frame[3]);
-            if ((reg - 4096) % 128 == 0)
-                outputs.append((reg - 4096) / 128 + 1);
-        }
-    }
-    return outputs;
-}
-
 QList<int> QueuedRegisterWrites(const TfrTarvex &p, int reg) {
     QList<int> values;
     for (const TzModbusAnswer &a : p.ModbusAnswerList) {
@@ -178,7 +164,11 @@ void TestPanelPatterns::allOutputs() {
     QList<int> expected;
     for (int n = 20; n >= 1; --n)
         expected.append(n);
-    QCOMPARE(QueuedCoilWrites(p, true), expected);
+    QList<int> switchedOn;
+    for (const auto &[output, on] : QueuedOutputWrites(p))
+        if (on)
+            switchedOn.append(output);
+    QCOMPARE(switchedOn, expected);
 
     QTest::mouseClick(p.btnAllOn, Qt::LeftButton);
     QCOMPARE(QueuedRegisterWrites(p, 60015), QList<int>{15});

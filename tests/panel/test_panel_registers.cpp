@@ -13,7 +13,8 @@
 
 namespace {
 
-int OutputRegister(int output, int offset) {
+// The module's map, spelled out here rather than taken from the panel.
+int RegisterOf(int output, int offset) {
     return 4096 + 128 * (output - 1) + offset;
 }
 
@@ -71,7 +72,7 @@ void TestPanelRegisters::perOutputTags() {
     for (const auto &kind : kinds) {
         for (int n = 1; n <= 20; ++n, ++index) {
             const TzTag &t = *tags[index];
-            QCOMPARE(t.ID, OutputRegister(n, kind.offset));
+            QCOMPARE(t.ID, RegisterOf(n, kind.offset));
             QCOMPARE(t.Reg, t.ID);
             QCOMPARE(t.OPCName, QString::fromUtf8(kind.prefix) + QString::number(n));
             QVERIFY(!t.Enabled && !t.CanRead && t.Force);
@@ -144,7 +145,7 @@ void TestPanelRegisters::outputClickIsConfirmedByEcho() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
-    TzTag *coil = p.Device->GetTagByID(OutputRegister(5, 0));
+    TzTag *coil = p.Device->GetTagByID(RegisterOf(5, 0));
     TzOutputButton *button = p.DOUTs[5].Btn;
     QTRY_COMPARE_WITH_TIMEOUT(button->Picture(), TzOutputPicture::Off, 2000);
 
@@ -198,9 +199,9 @@ void TestPanelRegisters::safeStatesAndPwmFromModule() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command(QStringLiteral("set holding %1 7").arg(OutputRegister(1, 3)));
-    f.sim().command(QStringLiteral("set holding %1 300").arg(OutputRegister(11, 4)));
-    f.sim().command(QStringLiteral("set holding %1 500").arg(OutputRegister(20, 5)));
+    f.sim().command(QStringLiteral("set holding %1 7").arg(RegisterOf(1, 3)));
+    f.sim().command(QStringLiteral("set holding %1 300").arg(RegisterOf(11, 4)));
+    f.sim().command(QStringLiteral("set holding %1 500").arg(RegisterOf(20, 5)));
     f.sim().command("set holding 60014 5"); // outputs 1 and 3 closed at power-on
     f.sim().command("set holding 60013 8"); // output 20
     QVERIFY(f.connectAndPoll());

@@ -21,18 +21,6 @@
 
 namespace {
 
-// The outputs whose coil writes the panel queued, with the state written.
-QMap<int, bool> QueuedSwitches(const TfrTarvex &p) {
-    QMap<int, bool> switches;
-    for (const TzModbusAnswer &a : p.ModbusAnswerList) {
-        const QByteArray frame = a.Cmd.AsBytes();
-        const int reg = (uint8_t(frame[2]) << 8) | uint8_t(frame[3]);
-        if (frame.size() == 8 && frame[1] == 5 && reg >= 4096 && (reg - 4096) % 128 == 0)
-            switches.insert((reg - 4096) / 128 + 1, uint8_t(frame[4]) == 0xFF);
-    }
-    return switches;
-}
-
 void WriteOptions(const QByteArray &content) {
     QFile file(QDir(PanelExeDir()).filePath("Options.xml"));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -109,9 +97,8 @@ void TestPanelRemote::pollAnswers() {
     f.sim().command("silent on"); // what the answer queues stays waiting
     p.ReqCallback(answer);
     QStringList written;
-    const QMap<int, bool> switches = QueuedSwitches(p);
-    for (auto it = switches.begin(); it != switches.end(); ++it)
-        written.append(QStringLiteral("%1=%2").arg(it.key()).arg(int(it.value())));
+    for (const auto &[output, on] : QueuedOutputWrites(p))
+        written.append(QStringLiteral("%1=%2").arg(output).arg(int(on)));
     QCOMPARE(written.join(' '), switched);
 }
 
@@ -201,7 +188,7 @@ void TestPanelRemote::clickIsReportedNotWritten() {
     p.PHP_Call_Timer.stop(); // only the click goes to the service
     QTest::mouseClick(p.DOUTs[3].Btn, Qt::LeftButton);
     QCOMPARE(p.DOUTs[3].Btn->Picture(), TzOutputPicture::Pending);
-    QVERIFY(QueuedSwitches(p).isEmpty());
+    QVERIFY(QueuedOutputWrites(p).isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(service.seen().size(), 1, 3000);
     QCOMPARE(service.seen().first().target,
              QByteArray("/control_panel/discret_output_set.php?device_id=01-02-03-04-05-06&key=k"
