@@ -1,10 +1,11 @@
+#include "support/program_files.h"
 #include "tarvex.h"
 #include "tools/port_observer_window.h"
+#include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 #include "tools/ver_info_window.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -128,9 +129,18 @@ void TfrTarvex::FrameResize() {
     imgSeason2->move(304, height() + 5 - imgSeason2->height());
 }
 
+// The manual lies next to the executable or, for an installed program, in its share folder.
 void TfrTarvex::btnHelpClick() {
-    const QString path = QDir(ExeDir).filePath(QStringLiteral("Doc/Панель управления Tarvex.pdf"));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path)); // a missing file is not reported
+    const QString document = QStringLiteral("Doc/Панель управления Tarvex.pdf");
+    const QString path = FindProgramFile(ExeDir, document);
+    if (path.isEmpty()) {
+        TempLogAdd(QStringLiteral("Не найден файл справки: ") +
+                       ProgramFileCandidates(ExeDir, document).join(QStringLiteral(" или ")),
+                   LogColor::DarkRed);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        TempLogAdd(QStringLiteral("Не удалось открыть файл справки: ") + path, LogColor::DarkRed);
 }
 
 void TfrTarvex::btnTempLogClick() {

@@ -13,6 +13,8 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -120,6 +122,10 @@ void TestPanelLayout::helpAndLogButtons() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
+    QDir(p.ExeDir).mkpath(QStringLiteral("Doc"));
+    QFile manual(QDir(p.ExeDir).filePath(QStringLiteral("Doc/Панель управления Tarvex.pdf")));
+    QVERIFY(manual.open(QIODevice::WriteOnly));
+    manual.close();
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("file", &catcher, "open");
     QTest::mouseClick(p.btnHelp, Qt::LeftButton);
