@@ -1,8 +1,9 @@
 # Shared by run.sh and test.sh: install what is missing, then build out of tree.
 # Sourced, not executed.
 
-TARVEX_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libmodbus-dev
-                 tinyproxy mbpoll socat openssl xvfb xauth fonts-dejavu-core)
+TARVEX_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev
+                 libmodbus-dev tinyproxy mbpoll socat openssl xvfb xauth fonts-dejavu-core
+                 dpkg-dev desktop-file-utils poppler-utils file)
 
 install_missing_packages() {
     local missing=()

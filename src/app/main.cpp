@@ -20,6 +20,7 @@ int main(int argc, char *argv[]) {
     }
 
     TApplication app(argc, argv);
+    TApplication::setDesktopFileName(QStringLiteral("tarvex-panel")); // the menu entry's icon
 
     // Module initialisation: the panel module registers its frame class last.
     InitLocations();
