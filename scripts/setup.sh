@@ -2,7 +2,8 @@
 # Sourced, not executed.
 
 TARVEX_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libmodbus-dev
-                 tinyproxy mbpoll socat openssl xvfb xauth fonts-dejavu-core)
+                 tinyproxy mbpoll socat openssl xvfb xauth fonts-dejavu-core
+                 desktop-file-utils)
 
 install_missing_packages() {
     local missing=()

@@ -250,7 +250,7 @@ void TfrTarvex::btnHTTP_CancelClick() {
 }
 
 void TfrTarvex::SaveHTTPOptions() {
-    UpdateOptionsFile(OptionsPath(), [this](QDomElement &root) {
+    StoreOptions([this](QDomElement &root) {
         QDomElement http = OptionsChild(root, QStringLiteral("http"));
         QDomElement proxy = OptionsChild(http, QStringLiteral("proxy"));
         proxy.setAttribute(QStringLiteral("enabled"), chkProxyUse->isChecked() ? 1 : 0);
@@ -266,7 +266,7 @@ void TfrTarvex::SaveHTTPOptions() {
 
 void TfrTarvex::LoadHTTPOptions() {
     QDomDocument document;
-    if (!ReadOptionsFile(OptionsPath(), document))
+    if (!TzOptionsFile(ExeDir, UserConfigDir).Read(document))
         return;
     const QDomElement http = document.documentElement().firstChildElement(QStringLiteral("http"));
     if (http.isNull())
