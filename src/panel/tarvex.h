@@ -205,10 +205,13 @@ public:
     void LoadHTTPOptions();
     QString ServicePage(const QString &page) const;
     void ApplyProxySettings();
+    void NotePlainHttp();
     static QString RandomString(int length);
     // The web service; an options file names the maker's (attribute "service" of "http").
     QString ServiceUrl = QStringLiteral("http://service.example/control_panel/");
     QTimer PHP_Call_Timer;
+    quint64 RemoteSession = 0;   // counts switchings of remote control: late answers are dropped
+    bool PlainHttpNoted = false; // the note that http is unencrypted, once per switch-on
 
     // --- PWM panel (tarvex_pwm.cpp)
     void btnDOUT1PanClick(int output);
