@@ -62,11 +62,13 @@ QByteArray ReadFile(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Lines of the message log that begin so.
-int LogLinesStartingWith(const QString &start) {
+// Lines of the message log that begin so, in the colour of failures.
+int LogLinesStartingWith(const QString &start, quint32 color = LogColor::DarkRed) {
+    const QStringList lines = TempLogModel::instance().lines();
+    const QList<quint32> colors = TempLogModel::instance().colors();
     int count = 0;
-    for (const QString &line : LogLines())
-        count += line.startsWith(start) ? 1 : 0;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        count += lines[i].startsWith(start) && colors[i] == color ? 1 : 0;
     return count;
 }
 
@@ -469,7 +471,7 @@ void TestPanelOptions::failedRegistrationIsReported() {
     QFile::remove(autostart);
     QVERIFY(!p.chkAutorun->isChecked());
     QVERIFY(!AutorunIsRegistered(AutorunCommand()));
-    QCOMPARE(LogLinesStartingWith("Ошибка: "), 1);
+    QCOMPARE(LogLinesStartingWith("Ошибка: ", LogColor::Navy), 1);
 }
 
 void TestPanelOptions::visualStyles() {

@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 
 namespace {
 
@@ -69,7 +68,6 @@ int LogLinesStartingWith(const QString &start) {
 class TestPanelRemote : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QThreadPool::globalInstance()->setMaxThreadCount(8); }
     void init() { ResetLog(); }
     void cleanupTestCase() { delete frmTempLog; }
 
