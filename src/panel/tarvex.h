@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QDomElement;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -67,6 +69,8 @@ public:
     int ArrowStep = 1;
     int CurrDoutIndx = 1;
     QString ExeDir;
+    QString UserConfigDir;             // takes the options when ExeDir cannot be written
+    bool OptionsFailureLogged = false; // a failed save is logged once
     bool Autorun_mini = false;
     bool Autostart = false;
     bool Autostart_Delay_On = false;
@@ -153,7 +157,8 @@ public:
     void chkAutorunClick(QWidget *sender);
     void AutostartTimerTimer();
     void AdvFormStyler1Change();
-    QString OptionsPath() const;
+    QString OptionsPath() const; // the options file read: see TzOptionsFile
+    void StoreOptions(const std::function<void(QDomElement &root)> &change);
 
     // --- device search (tarvex_search.cpp; the engine is TfrmFindDevice)
     void imgFindDeviceClick();
@@ -200,10 +205,13 @@ public:
     void LoadHTTPOptions();
     QString ServicePage(const QString &page) const;
     void ApplyProxySettings();
+    void NotePlainHttp();
     static QString RandomString(int length);
     // The web service; an options file names the maker's (attribute "service" of "http").
     QString ServiceUrl = QStringLiteral("http://service.example/control_panel/");
     QTimer PHP_Call_Timer;
+    quint64 RemoteSession = 0;   // counts switchings of remote control: late answers are dropped
+    bool PlainHttpNoted = false; // the note that http is unencrypted, once per switch-on
 
     // --- PWM panel (tarvex_pwm.cpp)
     void btnDOUT1PanClick(int output);

@@ -47,6 +47,7 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
 
     TApplication::SetExceptionHandler([this](const QString &message) { AppException(message); });
     ExeDir = PanelExeDir();
+    UserConfigDir = PanelConfigDir();
 
     Connected = false;
     FirstUpdate = true;

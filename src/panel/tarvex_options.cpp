@@ -3,6 +3,7 @@
 #include "support/autorun_registration.h"
 #include "support/options_file.h"
 #include "tarvex.h"
+#include "tools/temp_log.h"
 #include "transport/utils.h"
 #include "visual_styles.h"
 
@@ -12,11 +13,31 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+
+#include <exception>
 
 namespace {
 
 const QString kAutorunArgument = QStringLiteral("/autorun");
 constexpr int kDefaultStyle = 12; // "Terminal"
+// The longest delay whose milliseconds still fit the timer's int.
+constexpr int kMaxAutostartDelay = 2147483;
+
+// The delay in seconds from its text: an integer of any length, held to 0..kMaxAutostartDelay,
+// so a huge delay stays the longest one instead of wrapping round to a short one.
+bool DelaySeconds(const QString &text, int &seconds) {
+    static const QRegularExpression integer(QStringLiteral("^-?[0-9]+$"));
+    if (!integer.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (!ok) // more digits than 64 bits hold
+        seconds = text.startsWith(QLatin1Char('-')) ? 0 : kMaxAutostartDelay;
+    else
+        seconds = int(qBound(qlonglong(0), value, qlonglong(kMaxAutostartDelay)));
+    return true;
+}
 
 bool AttrInt(const QDomElement &element, const char *name, int &value) {
     return ReadXmlAttrInt(element, QString::fromLatin1(name), value);
@@ -29,7 +50,20 @@ QString YesNo(bool value) {
 } // namespace
 
 QString TfrTarvex::OptionsPath() const {
-    return QDir(ExeDir).filePath(QStringLiteral("Options.xml"));
+    return TzOptionsFile(ExeDir, UserConfigDir).Path();
+}
+
+// Every writer of the options file saves through here, so the first failure is logged once
+// whichever writer meets it.
+void TfrTarvex::StoreOptions(const std::function<void(QDomElement &root)> &change) {
+    const TzOptionsSave save = TzOptionsFile(ExeDir, UserConfigDir).Update(change);
+    if (save.Failure.isEmpty() || OptionsFailureLogged)
+        return;
+    OptionsFailureLogged = true;
+    TempLogAdd(save.Stored ? QStringLiteral("Настройки не записаны (%1), они сохраняются в %2")
+                                 .arg(save.Failure, QDir::toNativeSeparators(save.StoredIn))
+                           : QStringLiteral("Настройки не сохранены: %1").arg(save.Failure),
+               LogColor::DarkRed);
 }
 
 void TfrTarvex::CreateAutorunPanel() {
@@ -95,7 +129,7 @@ void TfrTarvex::LoadOptions() {
     Autostart_Delay_Value = 10;
 
     QDomDocument document;
-    if (!ReadOptionsFile(OptionsPath(), document))
+    if (!TzOptionsFile(ExeDir, UserConfigDir).Read(document))
         return;
     const QDomElement root = document.documentElement();
 
@@ -129,14 +163,14 @@ void TfrTarvex::LoadOptions() {
             Autostart = value != 0;
         if (AttrInt(autorun, "delay_on", value))
             Autostart_Delay_On = value != 0;
-        if (AttrInt(autorun, "delay_value", value))
+        if (DelaySeconds(autorun.attribute(QStringLiteral("delay_value")), value))
             Autostart_Delay_Value = value;
         txtAutostartDelay->setText(QString::number(Autostart_Delay_Value));
         chkAutorunMini->setChecked(Autorun_mini);
         chkAutoStart->setChecked(Autostart);
         chkAutoStartDelay->setChecked(Autostart_Delay_On);
         if (Autostart_Delay_On)
-            AutostartTimer.setInterval(qMax(0, Autostart_Delay_Value) * 1000);
+            AutostartTimer.setInterval(Autostart_Delay_Value * 1000);
 
         const QStringList arguments = PanelArguments();
         if (arguments.size() > 1 && arguments[1] == kAutorunArgument) {
@@ -161,7 +195,7 @@ void TfrTarvex::LoadOptions() {
 void TfrTarvex::SaveOptions() {
     if (InitMode)
         return;
-    UpdateOptionsFile(OptionsPath(), [this](QDomElement &root) {
+    StoreOptions([this](QDomElement &root) {
         QDomElement comport = OptionsChild(root, QStringLiteral("comport"));
         comport.setAttribute(QStringLiteral("indx"), ComPort);
         comport.setAttribute(QStringLiteral("name"), ComPortName); // digits alone are ambiguous
@@ -174,9 +208,9 @@ void TfrTarvex::SaveOptions() {
         autorun.setAttribute(QStringLiteral("mini"), YesNo(chkAutorunMini->isChecked()));
         autorun.setAttribute(QStringLiteral("autostart"), YesNo(chkAutoStart->isChecked()));
         autorun.setAttribute(QStringLiteral("delay_on"), YesNo(chkAutoStartDelay->isChecked()));
-        bool ok = false;
-        const int delay = txtAutostartDelay->text().toInt(&ok);
-        autorun.setAttribute(QStringLiteral("delay_value"), ok ? delay : 0);
+        int delay = 0;
+        DelaySeconds(txtAutostartDelay->text(), delay);
+        autorun.setAttribute(QStringLiteral("delay_value"), delay);
 
         QDomElement style = OptionsChild(root, QStringLiteral("style"));
         style.setAttribute(QStringLiteral("index"), CurrentStyle);
@@ -202,10 +236,17 @@ void TfrTarvex::chkAutorunClick(QWidget *sender) {
         SaveOptions();
         return;
     }
-    if (chkAutorun->isChecked())
-        RegisterAutorun(AutorunCommand()); // a failure reaches the log as an unexpected error
-    else
+    if (!chkAutorun->isChecked()) {
         UnregisterAutorun();
+        return;
+    }
+    try {
+        RegisterAutorun(AutorunCommand());
+    } catch (const std::exception &failure) {
+        // Not registered: the box must not claim it is, and the reason goes to the log.
+        chkAutorun->setChecked(false);
+        AppException(QString::fromUtf8(failure.what()));
+    }
 }
 
 void TfrTarvex::AutostartTimerTimer() {

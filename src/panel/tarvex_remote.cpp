@@ -4,8 +4,10 @@
 #include "support/http_request.h"
 #include "support/options_file.h"
 #include "tarvex.h"
+#include "tools/temp_log.h"
 #include "transport/utils.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QLabel>
@@ -20,6 +22,25 @@
 namespace {
 
 constexpr int kMaxPollsInFlight = 3;
+
+// What a poll answer must still find when it arrives: remote control on without a break since
+// the poll went out, the same connection and the same module. Anything else is a late answer
+// meant for a state that is gone.
+struct TzRemotePoll {
+    quint64 Session = 0;
+    QPointer<TzFreePort> Port;
+    QString DeviceId;
+};
+
+TzRemotePoll PollOf(const TfrTarvex &panel) {
+    return {panel.RemoteSession, panel.FreePort.get(), panel.txtMAC->text()};
+}
+
+bool StillWanted(const TfrTarvex &panel, const TzRemotePoll &poll) {
+    return panel.chkRemoteControl->isChecked() && panel.Connected &&
+           panel.RemoteSession == poll.Session && poll.Port &&
+           poll.Port.data() == panel.FreePort.get() && panel.txtMAC->text() == poll.DeviceId;
+}
 
 // Identifier and key go into the query as data: a key holding '&' or '#' must not change the
 // request.
@@ -96,6 +117,10 @@ void TfrTarvex::CreateRemoteControl() {
     chkRemoteControl->setAccessibleName(chkRemoteControl->text());
     chkRemoteControl->setGeometry(150, 38, 222, 18);
     chkRemoteControl->hide();
+    connect(chkRemoteControl, &QCheckBox::toggled, this, [this] {
+        ++RemoteSession;
+        PlainHttpNoted = false;
+    });
     imgProxySettings = IconLabel(this, "imgProxySettings", GearPixmap(),
                                  QStringLiteral("Настройка"), QRect(374, 37, 20, 20));
     imgOpenSirel = IconLabel(this, "imgOpenSirel", GlobePixmap(),
@@ -177,6 +202,17 @@ void TfrTarvex::ApplyProxySettings() {
     http.ProxyPassword = txtProxyPass->text();
 }
 
+// Said once per switch-on, when the first request goes out.
+void TfrTarvex::NotePlainHttp() {
+    if (PlainHttpNoted ||
+        QUrl(ServiceUrl).scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0)
+        return;
+    PlainHttpNoted = true;
+    TempLogAdd(QStringLiteral("Удалённое управление идёт по http: ключ доступа и команды "
+                              "передаются без шифрования"),
+               LogColor::DarkRed);
+}
+
 void TfrTarvex::PHP_Call_TimerTimer() {
     if (!chkRemoteControl->isChecked() || !Connected)
         return;
@@ -184,19 +220,20 @@ void TfrTarvex::PHP_Call_TimerTimer() {
     if (HTTPRequest().PendingRequests() >= kMaxPollsInFlight)
         return;
     ApplyProxySettings();
-    TzHTTP_Request &http = HTTPRequest();
-    // The answer arrives on a pool thread; it is handled on this one, where the outputs live.
+    NotePlainHttp();
+    // The answer arrives on the HTTP thread; it is handled on this one, where the outputs live,
+    // and only while it still concerns what the panel is doing.
     QPointer<TfrTarvex> panel(this);
-    http.SendGetRequest(ServicePage(QStringLiteral("discret_outputs.php")),
-                        [panel](TzEventCallbackInfo info) {
-                            QMetaObject::invokeMethod(
-                                panel.data(),
-                                [panel, answer = info.Answer] {
-                                    if (panel)
-                                        panel->ReqCallback(answer);
-                                },
-                                Qt::QueuedConnection);
-                        });
+    HTTPRequest().SendGetRequest(ServicePage(QStringLiteral("discret_outputs.php")),
+                                 [panel, poll = PollOf(*this)](TzEventCallbackInfo info) {
+                                     QMetaObject::invokeMethod(
+                                         qApp,
+                                         [panel, poll, answer = info.Answer] {
+                                             if (panel && StillWanted(*panel, poll))
+                                                 panel->ReqCallback(answer);
+                                         },
+                                         Qt::QueuedConnection);
+                                 });
 }
 
 void TfrTarvex::ReqCallback(const QString &answer) {
@@ -225,13 +262,17 @@ void TfrTarvex::ReqCallback(const QString &answer) {
 void TfrTarvex::ReportOutputClick(int output) {
     const QString state = DOUTs[output].IsOn ? QStringLiteral("0") : QStringLiteral("1");
     ApplyProxySettings(); // as the polls use them, also before the first poll
+    NotePlainHttp();
     HTTPRequest().SendGetRequest(ServicePage(QStringLiteral("discret_output_set.php")) +
                                      QStringLiteral("&dout_index=%1&status=").arg(output) + state,
                                  nullptr);
 }
 
+// Only a web page: whatever else a URL could name is not handed to the system to open.
 void TfrTarvex::imgOpenSirelClick() {
-    QDesktopServices::openUrl(QUrl(ServicePage(QStringLiteral("discret_control.php"))));
+    const QString page = ServicePage(QStringLiteral("discret_control.php"));
+    if (IsWebUrl(page))
+        QDesktopServices::openUrl(QUrl(page));
 }
 
 void TfrTarvex::imgProxySettingsClick() {
@@ -250,7 +291,7 @@ void TfrTarvex::btnHTTP_CancelClick() {
 }
 
 void TfrTarvex::SaveHTTPOptions() {
-    UpdateOptionsFile(OptionsPath(), [this](QDomElement &root) {
+    StoreOptions([this](QDomElement &root) {
         QDomElement http = OptionsChild(root, QStringLiteral("http"));
         QDomElement proxy = OptionsChild(http, QStringLiteral("proxy"));
         proxy.setAttribute(QStringLiteral("enabled"), chkProxyUse->isChecked() ? 1 : 0);
@@ -266,13 +307,13 @@ void TfrTarvex::SaveHTTPOptions() {
 
 void TfrTarvex::LoadHTTPOptions() {
     QDomDocument document;
-    if (!ReadOptionsFile(OptionsPath(), document))
+    if (!TzOptionsFile(ExeDir, UserConfigDir).Read(document))
         return;
     const QDomElement http = document.documentElement().firstChildElement(QStringLiteral("http"));
     if (http.isNull())
         return;
     QString text;
-    if (ReadXmlAttrStr(http, QStringLiteral("service"), text) && !text.isEmpty())
+    if (ReadXmlAttrStr(http, QStringLiteral("service"), text) && IsWebUrl(text))
         ServiceUrl = text;
     const QDomElement proxy = http.firstChildElement(QStringLiteral("proxy"));
     if (!proxy.isNull()) {

@@ -23,12 +23,64 @@ QString AutostartEntry() {
            QStringLiteral("/autostart/panel-tarvex.desktop");
 }
 
-// The Exec line of a desktop entry quotes the program's path (it may hold spaces).
+// The Desktop Entry standard allows no control characters in a value beyond the three it has
+// escapes for. A name that was not valid in the file system's encoding arrives with U+FFFD or
+// a lone surrogate in it and would name another file.
+bool Expressible(const QString &text) {
+    if (!text.isValidUtf16())
+        return false;
+    for (const QChar c : text) {
+        const bool escaped =
+            c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+        if ((c.category() == QChar::Other_Control && !escaped) || c == QChar::ReplacementCharacter)
+            return false;
+    }
+    return true;
+}
+
+// One argument of an Exec value as the Desktop Entry standard spells it: quoted, with '"', '`',
+// '$' and '\' escaped by a backslash and '%' doubled; then the string escapes of the whole
+// value, which double every backslash again. Empty when the argument cannot be expressed.
+QString QuotedExecArgument(const QString &argument) {
+    if (!Expressible(argument))
+        return QString();
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        if (c == QLatin1Char('%'))
+            quoted += QLatin1Char('%');
+        quoted += c;
+    }
+    quoted += QLatin1Char('"');
+
+    QString value;
+    for (const QChar c : quoted) {
+        if (c == QLatin1Char('\\'))
+            value += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\t'))
+            value += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\n'))
+            value += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            value += QStringLiteral("\\r");
+        else
+            value += c;
+    }
+    return value;
+}
+
+// The Exec value for "<program> /autorun": the program's path as one quoted argument. Empty
+// when the path cannot be written into a desktop entry.
 QString ExecLine(const QString &command) {
     const QString suffix = QStringLiteral(" /autorun");
-    if (!command.endsWith(suffix))
-        return command;
-    return QLatin1Char('"') + command.chopped(suffix.size()) + QLatin1Char('"') + suffix;
+    const bool autorun = command.endsWith(suffix);
+    const QString program = autorun ? command.chopped(suffix.size()) : command;
+    const QString quoted = QuotedExecArgument(program);
+    if (quoted.isEmpty())
+        return QString();
+    return autorun ? quoted + suffix : quoted;
 }
 
 QString RegisteredExecLine() {
@@ -74,13 +126,19 @@ bool AutorunIsRegistered(const QString &command) {
 }
 
 void RegisterAutorun(const QString &command) {
+    const QString exec = ExecLine(command);
+    if (exec.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("путь программы нельзя записать в запись автозапуска: %1")
+                .arg(command)
+                .toStdString());
     const QString path = AutostartEntry();
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         throw std::runtime_error(file.errorString().toStdString());
     file.write("[Desktop Entry]\nType=Application\nName=" + kValueName.toUtf8() +
-               "\nExec=" + ExecLine(command).toUtf8() + "\nX-GNOME-Autostart-enabled=true\n");
+               "\nExec=" + exec.toUtf8() + "\nX-GNOME-Autostart-enabled=true\n");
     if (!file.commit())
         throw std::runtime_error(file.errorString().toStdString());
 }

@@ -1,15 +1,20 @@
 #include "http_request.h"
 
-#include "http_get_task.h"
+#include "http_client.h"
 
 #include <QAtomicInt>
 #include <QSslSocket>
-#include <QThreadPool>
+#include <QUrl>
 
 namespace {
 std::function<bool()> &TlsLibraryCheck() {
     static std::function<bool()> check;
     return check;
+}
+
+TzHttpLimits &Limits() {
+    static TzHttpLimits limits;
+    return limits;
 }
 
 QAtomicInt &PendingCount() {
@@ -41,6 +46,18 @@ void SetTlsLibraryCheck(std::function<bool()> check) {
     TlsLibraryCheck() = std::move(check);
 }
 
+void SetHttpLimits(const TzHttpLimits &limits) {
+    Limits() = limits;
+}
+
+bool IsWebUrl(const QString &url) {
+    const QUrl parsed(url);
+    const QString scheme = parsed.scheme().toLower();
+    return parsed.isValid() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !parsed.host().isEmpty();
+}
+
 TzHTTP_Request &HTTPRequest() {
     static TzHTTP_Request instance;
     return instance;
@@ -48,15 +65,12 @@ TzHTTP_Request &HTTPRequest() {
 
 void TzHTTP_Request::SendGetRequest(const QString &aRequest, TzCallbackProc aCallback) {
     const QString url = TrimSpacesAndControls(aRequest);
-    if (url.isEmpty() || !TlsLibraryAvailable())
+    if (url.isEmpty() || !TlsLibraryAvailable() || !IsWebUrl(url))
         return;
     PendingCount().fetchAndAddOrdered(1);
-    QThreadPool::globalInstance()->start([settings = *this, url, callback = std::move(aCallback)] {
-        const struct Ended {
-            ~Ended() { PendingCount().fetchAndSubOrdered(1); }
-        } ended;
-        RunHTTPGetTask(url, callback, settings);
-    });
+    // The settings are taken now, not when the HTTP thread gets to the request.
+    StartHttpGet({url, *this, Limits(), std::move(aCallback)},
+                 [] { PendingCount().fetchAndSubOrdered(1); });
 }
 
 int TzHTTP_Request::PendingRequests() const {

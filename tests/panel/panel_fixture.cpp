@@ -61,6 +61,7 @@ QString UseFreshPanelDir() {
     static std::unique_ptr<QTemporaryDir> dir;
     dir = std::make_unique<QTemporaryDir>();
     SetPanelExeDir(dir->path());
+    SetPanelConfigDir(dir->path() + "/config"); // made only when the options need it
     SetPanelArguments({});
     return dir->path();
 }

@@ -29,8 +29,9 @@ private:
     bool m_ok = false;
 };
 
-// Gives the next panel an empty folder of its own for Options.xml (and resets its command line
-// to the real one), so that no test sees the options another one saved.
+// Gives the next panel an empty folder of its own for Options.xml, with the user's
+// configuration folder inside it as "config" (and resets its command line to the real one), so
+// that no test sees the options another one saved.
 QString UseFreshPanelDir();
 
 // The single-output switches (coil writes) waiting for their answers, in queueing order:

@@ -10,14 +10,15 @@
 #include "tools/temp_log_window.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 
 namespace {
 
@@ -27,6 +28,25 @@ void WriteOptions(const QByteArray &content) {
     file.write(content);
 }
 
+const QString kPlainHttpNote = QStringLiteral("Удалённое управление идёт по http");
+
+// Whether the simulator received a switch-on of output 5 (coil 4608) from the panel.
+bool Output5SwitchedOn(PanelFixture &f) {
+    for (const QString &frame : f.simFrames())
+        if (frame.startsWith("10 05 12 00 FF 00"))
+            return true;
+    return false;
+}
+
+// Records what the panel hands to the system to open.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
 QDomElement HttpElement() {
     QFile file(QDir(PanelExeDir()).filePath("Options.xml"));
     QDomDocument document;
@@ -35,12 +55,19 @@ QDomElement HttpElement() {
     return document.documentElement().firstChildElement("http");
 }
 
+// Lines of the message log that begin so.
+int LogLinesStartingWith(const QString &start) {
+    int count = 0;
+    for (const QString &line : LogLines())
+        count += line.startsWith(start) ? 1 : 0;
+    return count;
+}
+
 } // namespace
 
 class TestPanelRemote : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QThreadPool::globalInstance()->setMaxThreadCount(8); }
     void init() { ResetLog(); }
     void cleanupTestCase() { delete frmTempLog; }
 
@@ -55,6 +82,14 @@ private slots:
     void settingsPersist();
     void missingKeyIsMadeAndStored_data();
     void missingKeyIsMadeAndStored();
+    void lateAnswersAreIgnored_data();
+    void lateAnswersAreIgnored();
+    void plainHttpIsNotedOncePerSwitchOn_data();
+    void plainHttpIsNotedOncePerSwitchOn();
+    void serviceFromOptions_data();
+    void serviceFromOptions();
+    void controlPageOpensOnlyWebPages_data();
+    void controlPageOpensOnlyWebPages();
 };
 
 void TestPanelRemote::pollAnswers_data() {
@@ -267,6 +302,142 @@ void TestPanelRemote::missingKeyIsMadeAndStored() {
     for (QChar c : key)
         QVERIFY(c.isLetterOrNumber() && c.unicode() < 128);
     QCOMPARE(HttpElement().firstChildElement("auth").attribute("key"), key);
+}
+
+// An answer that comes back after what it was meant for has gone switches nothing. The service
+// holds the answer "5 1" until the panel has moved on.
+void TestPanelRemote::lateAnswersAreIgnored_data() {
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<bool>("applied");
+    QTest::newRow("nothing: the answer counts") << "" << true;
+    QTest::newRow("remote control switched off") << "off" << false;
+    QTest::newRow("switched off and on again") << "off on" << false;
+    QTest::newRow("disconnected") << "disconnect" << false;
+    QTest::newRow("disconnected and connected again") << "disconnect connect" << false;
+    QTest::newRow("another module's ID read") << "other id" << false;
+}
+
+void TestPanelRemote::lateAnswersAreIgnored() {
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, applied);
+    TestWebServer service;
+    QVERIFY(service.isListening());
+    service.setReply("/control_panel/discret_outputs.php",
+                     {.contentType = "text/plain", .body = "5 1", .held = true});
+    PanelFixture f({"--id", "0A0B0C0D0E0F"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.ServiceUrl = service.url("/control_panel/");
+    QVERIFY(f.connectAndPoll());
+    QTRY_COMPARE_WITH_TIMEOUT(p.txtMAC->text(), QStringLiteral("0A-0B-0C-0D-0E-0F"), 5000);
+    p.PHP_Call_Timer.stop(); // one poll, sent here
+    p.chkRemoteControl->setChecked(true);
+    p.PHP_Call_TimerTimer();
+    QTRY_COMPARE_WITH_TIMEOUT(service.seen().size(), 1, 5000);
+
+    for (const QString &step : meanwhile.split(' ', Qt::SkipEmptyParts)) {
+        if (step == "off" || step == "on")
+            p.chkRemoteControl->setChecked(step == "on");
+        else if (step == "disconnect")
+            f.clickConnect();
+        else if (step == "connect")
+            QVERIFY(f.connectAndPoll());
+        else if (step == "id")
+            p.SetMAC(QByteArray::fromHex("010203040506"));
+    }
+    service.releaseHeld();
+    QTRY_COMPARE_WITH_TIMEOUT(HTTPRequest().PendingRequests(), 0, 5000);
+    if (applied) {
+        QTRY_VERIFY_WITH_TIMEOUT(Output5SwitchedOn(f), 5000);
+    } else {
+        QTest::qWait(500); // what an applied answer would have queued reaches the module by now
+        QVERIFY(!Output5SwitchedOn(f));
+    }
+}
+
+// The key and the output commands cross the network in clear text over http: said once each
+// time remote control is switched on, and never for https.
+void TestPanelRemote::plainHttpIsNotedOncePerSwitchOn_data() {
+    QTest::addColumn<bool>("https");
+    QTest::newRow("http") << false;
+    QTest::newRow("https") << true;
+}
+
+void TestPanelRemote::plainHttpIsNotedOncePerSwitchOn() {
+    QFETCH(bool, https);
+    TestWebServer service;
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    // Nothing listens on port 1: the https requests fail at once.
+    p.ServiceUrl = https ? QStringLiteral("https://127.0.0.1:1/control_panel/")
+                         : service.url("/control_panel/");
+    QVERIFY(f.connectAndPoll());
+    p.PHP_Call_Timer.stop();
+    p.chkRemoteControl->setChecked(true);
+    QCOMPARE(LogLinesStartingWith(kPlainHttpNote), 0); // nothing has been sent yet
+    p.PHP_Call_TimerTimer();
+    p.PHP_Call_TimerTimer();
+    QTest::mouseClick(p.DOUTs[2].Btn, Qt::LeftButton); // a report goes the same way
+    QCOMPARE(LogLinesStartingWith(kPlainHttpNote), https ? 0 : 1);
+    QTRY_COMPARE_WITH_TIMEOUT(HTTPRequest().PendingRequests(), 0, 10000);
+    p.chkRemoteControl->setChecked(false);
+    p.chkRemoteControl->setChecked(true);
+    p.PHP_Call_TimerTimer();
+    QCOMPARE(LogLinesStartingWith(kPlainHttpNote), https ? 0 : 2);
+    QTRY_COMPARE_WITH_TIMEOUT(HTTPRequest().PendingRequests(), 0, 10000);
+}
+
+void TestPanelRemote::serviceFromOptions_data() {
+    QTest::addColumn<QString>("service");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("https") << "https://panel.example/control_panel/" << true;
+    QTest::newRow("http") << "http://192.0.2.7:8080/control_panel/" << true;
+    QTest::newRow("local file") << "file:///etc/control_panel/" << false;
+    QTest::newRow("script") << "javascript:alert(1)//control_panel/" << false;
+    QTest::newRow("ftp") << "ftp://panel.example/control_panel/" << false;
+    QTest::newRow("no host") << "http:///control_panel/" << false;
+}
+
+void TestPanelRemote::serviceFromOptions() {
+    QFETCH(QString, service);
+    QFETCH(bool, taken);
+    UseFreshPanelDir();
+    const QString builtIn = TfrTarvex().ServiceUrl;
+    QVERIFY(builtIn != service);
+    WriteOptions("<options><http service=\"" + service.toUtf8() +
+                 "\"><auth key=\"k\"/></http></options>");
+    TfrTarvex p;
+    QCOMPARE(p.ServiceUrl, taken ? service : builtIn);
+}
+
+void TestPanelRemote::controlPageOpensOnlyWebPages_data() {
+    QTest::addColumn<QString>("service");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("https") << "https://panel.example/control_panel/" << true;
+    QTest::newRow("http") << "http://panel.example/control_panel/" << true;
+    QTest::newRow("local file") << "file:///etc/control_panel/" << false;
+    QTest::newRow("ftp") << "ftp://panel.example/control_panel/" << false;
+}
+
+void TestPanelRemote::controlPageOpensOnlyWebPages() {
+    QFETCH(QString, service);
+    QFETCH(bool, opened);
+    OpenedUrls recorder;
+    const QStringList schemes = {"http", "https", "file", "ftp"};
+    for (const QString &scheme : schemes)
+        QDesktopServices::setUrlHandler(scheme, &recorder, "open");
+    UseFreshPanelDir();
+    TfrTarvex p;
+    p.ServiceUrl = service;
+    p.txtAuthKey->setText("k");
+    p.imgOpenSirelClick();
+    for (const QString &scheme : schemes)
+        QDesktopServices::unsetUrlHandler(scheme);
+    QCOMPARE(recorder.urls.size(), opened ? 1 : 0);
+    if (opened)
+        QCOMPARE(recorder.urls.first().toString(),
+                 service + "discret_control.php?device_id=AA-BB-CC-DD-EE-FF&key=k");
 }
 
 QTEST_MAIN(TestPanelRemote)

@@ -20,16 +20,17 @@ QByteArray ReasonPhrase(int status) {
     }
 }
 
-QByteArray ResponseBytes(const TestReply &reply) {
+QByteArray ResponseHead(const TestReply &reply) {
     QByteArray bytes =
         "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + ReasonPhrase(reply.status) + "\r\n";
     if (!reply.contentType.isEmpty())
         bytes += "Content-Type: " + reply.contentType + "\r\n";
     if (!reply.location.isEmpty())
         bytes += "Location: " + reply.location + "\r\n";
-    bytes += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    if (!reply.noLength)
+        bytes += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     bytes += "Connection: close\r\n\r\n";
-    return bytes + reply.body;
+    return bytes;
 }
 
 SeenRequest ParseRequest(const QByteArray &head) {
@@ -131,8 +132,41 @@ void TestWebServer::answer(const QByteArray &head, QTcpSocket *socket) {
     }
     if (reply.never)
         return;
-    QTimer::singleShot(reply.delayMs, socket, [socket, bytes = ResponseBytes(reply)] {
-        socket->write(bytes);
+    if (reply.held) {
+        m_held.append({socket, reply});
+        return;
+    }
+    QTimer::singleShot(reply.delayMs, socket, [socket, reply] { send(socket, reply); });
+}
+
+void TestWebServer::send(QTcpSocket *socket, const TestReply &reply) {
+    if (reply.trickleMs <= 0) {
+        socket->write(ResponseHead(reply) + reply.body);
         socket->disconnectFromHost();
+        return;
+    }
+    socket->write(ResponseHead(reply));
+    auto *timer = new QTimer(socket);
+    auto sent = std::make_shared<qsizetype>(0);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent, body = reply.body] {
+        if (*sent == body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(body.mid((*sent)++, 1));
     });
+    timer->start(reply.trickleMs);
+}
+
+void TestWebServer::releaseHeld() {
+    QMetaObject::invokeMethod(
+        m_context,
+        [this] {
+            for (const auto &[socket, reply] : std::as_const(m_held))
+                if (socket)
+                    send(socket, reply);
+            m_held.clear();
+        },
+        Qt::BlockingQueuedConnection);
 }

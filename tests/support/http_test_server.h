@@ -4,10 +4,13 @@
 #include <QList>
 #include <QMap>
 #include <QMutex>
+#include <QPair>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QThread>
 
 class QTcpServer;
+class QTcpSocket;
 
 // One prepared answer of the test web service.
 struct TestReply {
@@ -16,7 +19,10 @@ struct TestReply {
     QByteArray body{};
     QByteArray location{};
     int delayMs = 0;
-    bool never = false; // keep the connection open and never answer
+    bool never = false;    // keep the connection open and never answer
+    bool held = false;     // answer only when the test calls releaseHeld()
+    bool noLength = false; // no Content-Length: the body ends when the connection closes
+    int trickleMs = 0;     // send the body one byte at a time, one every trickleMs
 };
 
 struct SeenRequest {
@@ -36,12 +42,14 @@ public:
     void setReply(const QByteArray &path, const TestReply &reply); // path without the query
     QList<SeenRequest> seen() const;
     void clearSeen();
+    void releaseHeld(); // answers every request held so far
     QThread *thread() { return &m_thread; }
 
 private:
     void listen(const QSslConfiguration &tls);
     void serve(QTcpServer *server);
-    void answer(const QByteArray &request, class QTcpSocket *socket);
+    void answer(const QByteArray &request, QTcpSocket *socket);
+    static void send(QTcpSocket *socket, const TestReply &reply);
 
     QThread m_thread;
     QObject *m_context = nullptr;   // lives on m_thread; runs the calls handed to it
@@ -51,4 +59,5 @@ private:
     mutable QMutex m_mutex;
     QMap<QByteArray, TestReply> m_replies;
     QList<SeenRequest> m_seen;
+    QList<QPair<QPointer<QTcpSocket>, TestReply>> m_held; // used on m_thread only
 };

@@ -102,14 +102,23 @@ private slots:
     void https();
     void proxy_data();
     void proxy();
+    void onlyWebUrls_data();
+    void onlyWebUrls();
+    void proxyFieldsTakenAtStart_data();
+    void proxyFieldsTakenAtStart();
     void overlappingRequestsKeepTheirCallbacks();
-    void callbackRunsOnPoolThread();
+    void stalledServiceHoldsOnlyItsOwnRequests();
+    void answerSizeIsCapped_data();
+    void answerSizeIsCapped();
+    void deadlineEndsATrickle_data();
+    void deadlineEndsATrickle();
+    void callbacksRunOnTheHttpThread();
     void emptyOrThrowingCallbackEndsQuietly();
     void quitGivesUpWaitingRequests(); // last: it announces the application's quit
 
 private:
     static bool allRequestsEnded() {
-        return QThreadPool::globalInstance()->waitForDone(kLongWaitMs);
+        return QTest::qWaitFor([] { return HTTPRequest().PendingRequests() == 0; }, kLongWaitMs);
     }
 
     QTemporaryDir m_dir;
@@ -149,14 +158,15 @@ void TestHttpRequest::initTestCase() {
                             quint16(QUrl(m_tls->url("/")).port())),
              qPrintable(m_proxy->log()));
 
-    // Requests overlap only as far as the pool has threads; a one-core machine would have one.
-    QThreadPool *pool = QThreadPool::globalInstance();
-    pool->setMaxThreadCount(qMax(4, pool->maxThreadCount()));
+    m_tls->setReply("/to-plain", {.status = 302, .location = m_plain->url("/hello").toLatin1()});
 }
 
 void TestHttpRequest::cleanup() {
+    for (TestWebServer *server : {m_plain.get(), m_tls.get(), m_untrusted.get()})
+        server->releaseHeld();
     QVERIFY(allRequestsEnded());
     SetTlsLibraryCheck({});
+    SetHttpLimits({});
     HTTPRequest() = TzHTTP_Request{};
     for (TestWebServer *server : {m_plain.get(), m_tls.get(), m_untrusted.get()})
         server->clearSeen();
@@ -269,6 +279,7 @@ void TestHttpRequest::https_data() {
     QTest::newRow("untrusted certificate") << m_untrusted->url("/secure") << false;
     QTest::newRow("http redirected to https") << m_plain->url("/to-tls") << true;
     QTest::newRow("http redirected to untrusted https") << m_plain->url("/to-untrusted") << false;
+    QTest::newRow("https redirected to http") << m_tls->url("/to-plain") << false;
 }
 
 void TestHttpRequest::https() {
@@ -280,6 +291,7 @@ void TestHttpRequest::https() {
     QVERIFY(allRequestsEnded());
 
     QVERIFY(m_untrusted->seen().isEmpty()); // the handshake fails before any request
+    QVERIFY(m_plain->seen().size() <= 1);   // a step down to http is not taken
     QCOMPARE(deliveries.list().size(), delivered ? 1 : 0);
     if (delivered)
         QCOMPARE(deliveries.list().first().info.Answer, kSecure);
@@ -348,16 +360,152 @@ void TestHttpRequest::overlappingRequestsKeepTheirCallbacks() {
     QCOMPARE(list.at(1).info.Answer, QString("slow answer"));
 }
 
-void TestHttpRequest::callbackRunsOnPoolThread() {
+void TestHttpRequest::onlyWebUrls_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("delivered");
+
+    QTest::newRow("http") << m_plain->url("/hello") << true;
+    QTest::newRow("HTTP in capitals") << m_plain->url("/hello").replace("http:", "HTTP:") << true;
+    QTest::newRow("local file") << QString("file://" + m_dir.path() + "/trusted.crt") << false;
+    QTest::newRow("data URL") << QString("data:text/plain,1%201") << false;
+    QTest::newRow("no host") << QString("http:///hello") << false;
+}
+
+void TestHttpRequest::onlyWebUrls() {
+    QFETCH(QString, url);
+    QFETCH(bool, delivered);
+
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/hello"), deliveries.callback());
+    HTTPRequest().SendGetRequest(url, deliveries.callback());
+    QVERIFY(allRequestsEnded());
+    QCOMPARE(deliveries.list().size(), delivered ? 1 : 0);
+}
+
+// The GUI thread changes the fields right after starting a request, long before the HTTP
+// thread gets to it: each request must go the way the fields said when it started.
+void TestHttpRequest::proxyFieldsTakenAtStart_data() {
+    QTest::addColumn<bool>("firstThroughProxy");
+    QTest::newRow("first through the proxy, second direct") << true;
+    QTest::newRow("first direct, second through the proxy") << false;
+}
+
+void TestHttpRequest::proxyFieldsTakenAtStart() {
+    QFETCH(bool, firstThroughProxy);
+
+    TzHTTP_Request &request = HTTPRequest();
+    const auto useProxy = [&request, this](bool on) {
+        request.UseProxy = on;
+        request.BasicAuthentication = true;
+        request.ProxyServer = "127.0.0.1";
+        request.ProxyPort = m_proxy->port();
+        request.ProxyUsername = kProxyUser;
+        request.ProxyPassword = kProxyPassword;
+    };
+    Deliveries deliveries;
+    useProxy(firstThroughProxy);
+    request.SendGetRequest(m_plain->url("/hello?first"), deliveries.callback("first"));
+    useProxy(!firstThroughProxy);
+    request.SendGetRequest(m_plain->url("/hello?second"), deliveries.callback("second"));
+    // What a request reading the fields late would find: a proxy that refuses everything.
+    request.UseProxy = true;
+    request.ProxyPassword = "wrong";
     QVERIFY(allRequestsEnded());
 
-    QCOMPARE(deliveries.list().size(), 1);
-    const Delivery delivery = deliveries.list().first();
-    QVERIFY(delivery.thread != QThread::currentThread());
-    QVERIFY(delivery.thread != m_plain->thread());
-    QCOMPARE(delivery.threadName, QString("Thread (pooled)"));
+    QCOMPARE(deliveries.list().size(), 2);
+    const QList<SeenRequest> seen = m_plain->seen();
+    QCOMPARE(seen.size(), 2);
+    for (const SeenRequest &one : seen) {
+        const bool first = one.target.endsWith("?first");
+        QCOMPARE(HasTinyproxyVia(one), first == firstThroughProxy);
+    }
+}
+
+// More silent requests than a two-core machine's thread pool has threads, and then one to a
+// service that answers: it is served while every silent one is still open.
+void TestHttpRequest::stalledServiceHoldsOnlyItsOwnRequests() {
+    m_plain->setReply("/silent", {.held = true});
+    const int silent = QThreadPool::globalInstance()->maxThreadCount() + 2;
+    for (int i = 0; i < silent; ++i)
+        HTTPRequest().SendGetRequest(m_plain->url("/silent"), {});
+    QTRY_COMPARE_WITH_TIMEOUT(m_plain->seen().size(), silent, kLongWaitMs);
+
+    Deliveries deliveries;
+    HTTPRequest().SendGetRequest(m_plain->url("/hello"), deliveries.callback());
+    QTRY_COMPARE_WITH_TIMEOUT(deliveries.list().size(), 1, kLongWaitMs);
+    QCOMPARE(deliveries.list().first().info.Answer, QString("hello"));
+    QCOMPARE(HTTPRequest().PendingRequests(), silent);
+}
+
+void TestHttpRequest::answerSizeIsCapped_data() {
+    QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<bool>("withLength");
+    QTest::addColumn<bool>("delivered");
+
+    QTest::newRow("64 KiB") << qsizetype(kMaxAnswerBytes) << true << true;
+    QTest::newRow("64 KiB, no length") << qsizetype(kMaxAnswerBytes) << false << true;
+    QTest::newRow("one byte more") << qsizetype(kMaxAnswerBytes + 1) << true << false;
+    QTest::newRow("one byte more, no length") << qsizetype(kMaxAnswerBytes + 1) << false << false;
+    QTest::newRow("10 MiB") << qsizetype(10 << 20) << true << false;
+    QTest::newRow("10 MiB, no length") << qsizetype(10 << 20) << false << false;
+}
+
+void TestHttpRequest::answerSizeIsCapped() {
+    QFETCH(qsizetype, size);
+    QFETCH(bool, withLength);
+    QFETCH(bool, delivered);
+
+    m_plain->setReply(
+        "/big",
+        {.contentType = "text/plain", .body = QByteArray(size, '7'), .noLength = !withLength});
+    Deliveries deliveries;
+    HTTPRequest().SendGetRequest(m_plain->url("/big"), deliveries.callback());
+    QVERIFY(allRequestsEnded());
+
+    QCOMPARE(deliveries.list().size(), delivered ? 1 : 0);
+    if (delivered)
+        QCOMPARE(deliveries.list().first().info.Answer.size(), size);
+}
+
+// A body of 30 bytes trickling in at one byte per 100 ms never leaves the transfer timeout
+// silent; only the deadline of the whole request ends it.
+void TestHttpRequest::deadlineEndsATrickle_data() {
+    QTest::addColumn<int>("deadlineMs");
+    QTest::addColumn<bool>("delivered");
+    QTest::newRow("trickle outlasts the deadline") << 1000 << false;
+    QTest::newRow("trickle within the deadline") << 10000 << true;
+}
+
+void TestHttpRequest::deadlineEndsATrickle() {
+    QFETCH(int, deadlineMs);
+    QFETCH(bool, delivered);
+
+    SetHttpLimits({.TransferTimeoutMs = 20000, .DeadlineMs = deadlineMs});
+    const QByteArray body(30, 'x');
+    m_plain->setReply("/trickle", {.contentType = "text/plain", .body = body, .trickleMs = 100});
+    Deliveries deliveries;
+    HTTPRequest().SendGetRequest(m_plain->url("/trickle"), deliveries.callback());
+    QVERIFY(allRequestsEnded());
+
+    QCOMPARE(deliveries.list().size(), delivered ? 1 : 0);
+    if (delivered)
+        QCOMPARE(deliveries.list().first().info.Answer, QString::fromLatin1(body));
+}
+
+// One thread with an event loop serves every request; it is neither the caller's nor one of
+// the pool's, which stay free for the rest of the program.
+void TestHttpRequest::callbacksRunOnTheHttpThread() {
+    Deliveries deliveries;
+    HTTPRequest().SendGetRequest(m_plain->url("/hello"), deliveries.callback());
+    HTTPRequest().SendGetRequest(m_tls->url("/secure"), deliveries.callback());
+    QVERIFY(allRequestsEnded());
+
+    const QList<Delivery> list = deliveries.list();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list.at(0).thread, list.at(1).thread);
+    QVERIFY(list.at(0).thread != QThread::currentThread());
+    QVERIFY(list.at(0).thread != m_plain->thread());
+    QVERIFY(list.at(0).threadName != QString("Thread (pooled)"));
+    QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
 }
 
 void TestHttpRequest::emptyOrThrowingCallbackEndsQuietly() {
