@@ -6,6 +6,7 @@
 #include "pictures.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
+#include "value_label.h"
 #include "transport/utils.h"
 
 #include <QCoreApplication>
@@ -29,8 +30,9 @@ QLabel *MakeValueLabel(QWidget *parent, const QString &name, const QString &capt
                        int captionWidth, int valueWidth) {
     MakeLabel(parent, name + QStringLiteral("Caption"), caption, QRect(x, y, captionWidth, 20))
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QLabel *value = MakeLabel(parent, name, QString(), QRect(x + captionWidth, y, valueWidth, 20));
-    value->setAccessibleName(caption.trimmed());
+    auto *value = new TzValueLabel(caption, parent);
+    value->setObjectName(name);
+    value->setGeometry(x + captionWidth, y, valueWidth, 20);
     value->setAutoFillBackground(true);
     QFont font = value->font();
     font.setBold(true);
@@ -143,9 +145,10 @@ void TfrTarvex::CreateFrameWidgets() {
     labModel->setStyleSheet(QStringLiteral("color: #1c2f6b"));
     labMACCaption = MakeLabel(this, QStringLiteral("labMACCaption"), QStringLiteral("ID:"),
                               QRect(150, 18, 22, 18));
-    txtMAC = MakeLabel(this, QStringLiteral("txtMAC"), QStringLiteral("AA-BB-CC-DD-EE-FF"),
-                       QRect(172, 18, 140, 18));
-    txtMAC->setAccessibleName(QStringLiteral("ID"));
+    txtMAC = new TzValueLabel(labMACCaption->text(), this);
+    txtMAC->setObjectName(QStringLiteral("txtMAC"));
+    txtMAC->setText(QStringLiteral("AA-BB-CC-DD-EE-FF"));
+    txtMAC->setGeometry(172, 18, 140, 18);
     txtMAC->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     const auto makeBig = [this](const char *name, const QString &caption, int y) {
@@ -161,10 +164,8 @@ void TfrTarvex::CreateFrameWidgets() {
     btnRS485 = makeBig("btnRS485", QStringLiteral("Устройство"), 118);
     btnDOUT = makeBig("btnDOUT", QStringLiteral("Широтно импульсная модуляция"), 180);
     btnReset = makeBig("btnReset", QStringLiteral("Перезагруз. устройство"), 489);
-    for (QPushButton *button : {btnComPort, btnRS485, btnDOUT}) {
+    for (QPushButton *button : {btnComPort, btnRS485, btnDOUT})
         button->setCheckable(true);
-        connect(button, &QPushButton::clicked, this, [this, button] { btnRS485Click(button); });
-    }
     labNeedReset = MakeLabel(this, QStringLiteral("labNeedReset"), QStringLiteral("!"),
                              QRect(130, 489, 14, 56));
     labNeedReset->setToolTip(QStringLiteral("Требуется перезагрузка"));
@@ -188,6 +189,16 @@ void TfrTarvex::CreateFrameWidgets() {
     CreateTestPanel();
     CreateRemoteControl();
     ButtonsEnabled(false);
+
+    // A toggle by mouse, keyboard or assistive technology opens or closes the button's panel.
+    // The group's own check-state updates find their panel as they say and do nothing.
+    const std::pair<QPushButton *, QWidget *> toolbar[] = {
+        {btnComPort, panComPort}, {btnRS485, panRS485}, {btnDOUT, panDOUT}};
+    for (const auto &[button, panel] : toolbar)
+        connect(button, &QPushButton::toggled, this, [this, button, panel](bool checked) {
+            if (checked == panel->isHidden())
+                btnRS485Click(button);
+        });
 }
 
 void TfrTarvex::CreateStatusLabels() {
