@@ -189,6 +189,9 @@ void TfrTarvex::AfterFirstUpdate() {
         labAddr->setText(QString::number(value));
         txtAddr->setText(QString::number(value));
     }
+    // Applying a new address must not reset the module's network timeout to 0.
+    if (TryValueByID(28680, value))
+        txtTimeout->setText(QString::number(value));
     if (TryValueByID(28672, value) && value >= 0 && value <= 9) {
         labBaudRate->setText(LineBaudRates()[value]);
         cbBaudRate->setCurrentIndex(value);
