@@ -6,8 +6,8 @@
 #include "pictures.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
-#include "value_label.h"
 #include "transport/utils.h"
+#include "value_label.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -79,8 +79,9 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
 TfrTarvex::~TfrTarvex() {
     TApplication::SetExceptionHandler(nullptr);
     ReleaseSearchEngine();
-    for (QTimer *timer : {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer,
-                          &AutostartTimer, &SnakeTimer, &Runner_Timer, &PHP_Call_Timer})
+    for (QTimer *timer :
+         {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer,
+          &SnakeTimer, &Runner_Timer, &PHP_Call_Timer, &PortWatchTimer, &FirstReadTimer})
         timer->stop();
     if (FreePort)
         FreePort->Stop();
@@ -125,12 +126,15 @@ void TfrTarvex::ConnectTimers() {
         {&OprosTimer, "OprosTimer", 250, &TfrTarvex::OprosTimerTimer},
         {&InterfaceTimer, "InterfaceTimer", 500, &TfrTarvex::InterfaceTimerTimer},
         {&ArrowTimer, "ArrowTimer", 30, &TfrTarvex::ArrowTimerTimer},
+        {&PortWatchTimer, "PortWatchTimer", 2000, &TfrTarvex::PortWatchTimerTimer},
+        {&FirstReadTimer, "FirstReadTimer", 50, &TfrTarvex::FirstReadTimerTimer},
     };
     for (const auto &t : timers) {
         t.timer->setObjectName(QString::fromLatin1(t.name));
         t.timer->setInterval(t.period);
         connect(t.timer, &QTimer::timeout, this, t.handler);
     }
+    FirstReadTimer.setSingleShot(true);
     InterfaceTimer.start();
     ArrowTimer.start();
 }
@@ -150,6 +154,10 @@ void TfrTarvex::CreateFrameWidgets() {
     txtMAC->setText(QStringLiteral("AA-BB-CC-DD-EE-FF"));
     txtMAC->setGeometry(172, 18, 140, 18);
     txtMAC->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labLinkLost = MakeLabel(this, QStringLiteral("labLinkLost"),
+                            QStringLiteral("Нет связи с устройством"), QRect(318, 18, 250, 18));
+    labLinkLost->setStyleSheet(QStringLiteral("color: #e00000; font-weight: bold"));
+    labLinkLost->hide();
 
     const auto makeBig = [this](const char *name, const QString &caption, int y) {
         auto *button = new TzBigButton(caption, this);
@@ -260,7 +268,9 @@ void TfrTarvex::CreateToolButtons() {
     imgSeason2->hide();
 }
 
+// While the module does not answer, nothing that acts on it can be used.
 void TfrTarvex::ButtonsEnabled(bool enabled) {
+    enabled = enabled && !Link.Lost();
     for (QPushButton *button : {btnRS485, btnReset, btnDOUT, btnAllOn, btnAllOff, btnAllOnSlow,
                                 btnAllOffSlow, btnSnakeOn, btnRunner})
         button->setEnabled(enabled);

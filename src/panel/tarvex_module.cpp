@@ -59,7 +59,7 @@ void TfrTarvex::CreateModulePanel() {
 // Only values the module can live with are written: an address outside 1..247 would leave it
 // unreachable after its restart.
 void TfrTarvex::btnRS485_ApplyClick() {
-    if (!Connected)
+    if (!Connected || Link.Lost())
         return;
     TempLogAdd(QString(), LogColor::Navy);
     int address = 0;
@@ -108,12 +108,14 @@ void TfrTarvex::btnResetClick() {
         DOUTs[n].ShimKoef = 0;
         SetDOUT(n, false);
     }
+    EndLink();
 }
 
 void TfrTarvex::SetMAC(const QByteArray &bytes) {
     if (bytes.size() != 6)
         return;
     txtMAC->setText(QString::fromLatin1(bytes.toHex('-').toUpper()));
+    ModuleIdRead = true;
 }
 
 void TfrTarvex::puMAC_CopyClick() {

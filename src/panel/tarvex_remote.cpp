@@ -178,7 +178,8 @@ void TfrTarvex::ApplyProxySettings() {
 }
 
 void TfrTarvex::PHP_Call_TimerTimer() {
-    if (!chkRemoteControl->isChecked() || !Connected)
+    // The placeholder ID would make the service drive whichever module owns it.
+    if (!chkRemoteControl->isChecked() || !Connected || !ModuleIdRead)
         return;
     // Polls may overlap, but a service that stops answering must not pile them up.
     if (HTTPRequest().PendingRequests() >= kMaxPollsInFlight)
@@ -223,6 +224,8 @@ void TfrTarvex::ReqCallback(const QString &answer) {
 }
 
 void TfrTarvex::ReportOutputClick(int output) {
+    if (!ModuleIdRead)
+        return;
     const QString state = DOUTs[output].IsOn ? QStringLiteral("0") : QStringLiteral("1");
     ApplyProxySettings(); // as the polls use them, also before the first poll
     HTTPRequest().SendGetRequest(ServicePage(QStringLiteral("discret_output_set.php")) +

@@ -430,6 +430,10 @@ void TestPanelLayout::outputButtonsDescribeTheirState_data() {
                          << "ШИМ";
     QTest::newRow("clicked, not confirmed") << "off pending"
                                             << "ожидает подтверждения модуля";
+    QTest::newRow("connection over") << "on end"
+                                     << "состояние неизвестно";
+    QTest::newRow("read again") << "on end off"
+                                << "выключен";
 }
 
 void TestPanelLayout::outputButtonsDescribeTheirState() {
@@ -442,6 +446,8 @@ void TestPanelLayout::outputButtonsDescribeTheirState() {
             p.DOUTs[4].ShimKoef = 500;
         else if (step == "pending")
             p.SetDOUT_Temp(4);
+        else if (step == "end")
+            p.EndLink();
         else
             p.SetDOUT(4, step == "on");
     }
