@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders the connected panel under Xvfb into docs/*.png.   Usage: docs/make_screenshots.sh [build-dir]
+# Renders the panel (connected, its pop-up panels, a silent module) under Xvfb into docs/*.png.
+# Usage: docs/make_screenshots.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

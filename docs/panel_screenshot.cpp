@@ -51,6 +51,15 @@ int main(int argc, char *argv[]) {
     panel->CurrDoutIndx = 15;
     savedAll = savedAll && shot(panel->btnDOUT, "panel-pwm.png");
     panel->CloseAllPanel();
+
+    // The module falls silent: the panel shows its last values greyed under the lost label.
+    sim.command("silent on");
+    if (!QTest::qWaitFor([panel] { return panel->labLinkLost->isVisible(); }, 5000))
+        return 1;
+    savedAll = savedAll && shot(nullptr, "panel-link-lost.png");
+    sim.command("silent off");
+    if (!QTest::qWaitFor([panel] { return !panel->labLinkLost->isVisible(); }, 5000))
+        return 1;
     TestMode = true; // the test functions: test patterns, remote control, visual styles
     panel->InterfaceTimerTimer();
     savedAll = savedAll && shot(panel->labSnakeCaption, "panel-test-functions.png");

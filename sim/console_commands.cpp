@@ -23,7 +23,8 @@ bool parseSpace(const std::string &word, Space &space) {
 
 } // namespace
 
-// set input|holding|coil REG VALUE, silent on|off, exception REG CODE|off
+// set input|holding|coil REG VALUE, silent on|off, exception REG CODE|off,
+// exception REG CODE COUNT (for the next COUNT requests touching REG only)
 void Simulator::runCommand(const std::string &line) {
     std::istringstream in(line);
     std::string verb, a, b, c, extra;
@@ -56,9 +57,15 @@ void Simulator::runCommand(const std::string &line) {
         m_silent = a == "on";
     } else if (verb == "exception" && c.empty() && parseNumber(a, 0, 65535, reg) && b == "off") {
         m_handler->exceptionRules().erase(int(reg));
+        m_handler->exceptionCounts().erase(int(reg));
     } else if (verb == "exception" && c.empty() && parseNumber(a, 0, 65535, reg) &&
                parseNumber(b, 1, 255, value)) {
         m_handler->exceptionRules()[int(reg)] = int(value);
+        m_handler->exceptionCounts().erase(int(reg));
+    } else if (long count; verb == "exception" && parseNumber(a, 0, 65535, reg) &&
+                           parseNumber(b, 1, 255, value) && parseNumber(c, 1, 1000000, count)) {
+        m_handler->exceptionRules()[int(reg)] = int(value);
+        m_handler->exceptionCounts()[int(reg)] = int(count);
     } else {
         complain(line, "unknown command");
     }

@@ -263,5 +263,5 @@ const char *usageText() {
            "  --help               this text\n"
            "\n"
            "Standard input commands: set input|holding|coil REG VALUE, silent on|off,\n"
-           "exception REG CODE|off.\n";
+           "exception REG CODE|off, exception REG CODE COUNT (the next COUNT requests only).\n";
 }

@@ -79,10 +79,17 @@ bool RequestHandler::parse(const uint8_t *frame, int length, Request &r) {
     return r.count >= 1 && r.count <= maxCount(r.function);
 }
 
-int RequestHandler::ruleException(const Request &r) const {
+int RequestHandler::ruleException(const Request &r) {
     for (const auto &[reg, code] : m_rules) {
-        if (reg >= r.start && reg < r.start + r.count)
-            return code;
+        if (reg < r.start || reg >= r.start + r.count)
+            continue;
+        const int hit = reg, answered = code;
+        const auto count = m_counts.find(hit);
+        if (count != m_counts.end() && --count->second <= 0) {
+            m_counts.erase(count);
+            m_rules.erase(hit);
+        }
+        return answered;
     }
     return 0;
 }

@@ -17,6 +17,8 @@ public:
 
     // Requests touching a register in this map answer its exception code.
     std::map<int, int> &exceptionRules() { return m_rules; }
+    // A rule listed here holds for this many more requests only, then lapses.
+    std::map<int, int> &exceptionCounts() { return m_counts; }
 
     Reply handle(const uint8_t *frame, int length, int64_t nowMs);
 
@@ -31,11 +33,12 @@ private:
     };
 
     static bool parse(const uint8_t *frame, int length, Request &request);
-    int ruleException(const Request &request) const;
+    int ruleException(const Request &request);
     Bytes answerRead(const Request &request, int64_t nowMs);
     Bytes answerWrite(const Request &request, int64_t nowMs);
 
     RegisterModel &m_model;
     SlaveLink &m_link;
     std::map<int, int> m_rules;
+    std::map<int, int> m_counts;
 };

@@ -8,13 +8,45 @@ TzOutputButton::TzOutputButton(int output, bool pictureBelow, QWidget *parent)
     setText(QString::number(output));
     setAccessibleName(QString::number(output));
     setFocusPolicy(Qt::StrongFocus);
+    Describe();
 }
 
 void TzOutputButton::SetPicture(TzOutputPicture picture) {
-    if (picture == m_picture)
-        return;
+    const bool changed = picture != m_picture || !m_known;
     m_picture = picture;
+    m_known = true;
+    if (!changed)
+        return;
+    Describe();
     update();
+}
+
+void TzOutputButton::SetUnknown() {
+    if (!m_known)
+        return;
+    m_known = false;
+    Describe();
+}
+
+void TzOutputButton::Describe() {
+    QString state = QStringLiteral("состояние неизвестно");
+    if (m_known) {
+        switch (m_picture) {
+        case TzOutputPicture::Off:
+            state = QStringLiteral("выключен");
+            break;
+        case TzOutputPicture::On:
+            state = QStringLiteral("включён");
+            break;
+        case TzOutputPicture::Pwm:
+            state = QStringLiteral("ШИМ");
+            break;
+        case TzOutputPicture::Pending:
+            state = QStringLiteral("ожидает подтверждения модуля");
+            break;
+        }
+    }
+    setAccessibleDescription(state);
 }
 
 void TzOutputButton::paintEvent(QPaintEvent *) {

@@ -5,7 +5,8 @@
 #include <QAbstractButton>
 
 // An output's button: its number and a picture of the output's state, the picture below the
-// number (first row) or above it (second row).
+// number (first row) or above it (second row). Its accessible description tells the state in
+// words: on, off, PWM, pending, or unknown until a picture from the module's state is set.
 class TzOutputButton : public QAbstractButton {
     Q_OBJECT
 public:
@@ -14,6 +15,7 @@ public:
     int Output() const { return m_output; }
     TzOutputPicture Picture() const { return m_picture; }
     void SetPicture(TzOutputPicture picture);
+    void SetUnknown(); // the picture stays; the state it shows is no longer the module's
 
     QSize sizeHint() const override { return {41, 74}; }
 
@@ -24,4 +26,6 @@ private:
     int m_output;
     bool m_pictureBelow;
     TzOutputPicture m_picture = TzOutputPicture::Off;
+    bool m_known = false;
+    void Describe();
 };

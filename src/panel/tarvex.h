@@ -1,6 +1,8 @@
 #pragma once
 
 #include "discret_out_params.h"
+#include "first_read.h"
+#include "link_state.h"
 #include "model/device.h"
 #include "model/exchange_records.h"
 #include "transport/free_port.h"
@@ -36,7 +38,8 @@ class QToolButton;
 // access and answer dispatch), tarvex_connect.cpp (connection, first contact, polling),
 // tarvex_display.cpp (display refresh), tarvex_outputs.cpp (output buttons), tarvex_pwm.cpp
 // (PWM panel), tarvex_module.cpp (module settings, reboot and ID) and tarvex_options.cpp
-// (options file, autorun, visual style), tarvex_search.cpp (device search),
+// (options file, autorun, visual style), tarvex_link.cpp (lost module, vanished port, retried
+// first reads), tarvex_search.cpp (device search),
 // tarvex_test_patterns.cpp (test patterns), tarvex_remote.cpp (remote control over HTTP).
 class TfrTarvex : public QFrame {
     Q_OBJECT
@@ -83,6 +86,8 @@ public:
     QTimer InterfaceTimer;  // display refresh, 500 ms
     QTimer ArrowTimer;      // arrow animation, 30 ms
     QTimer AutostartTimer;  // one connection after an autorun start
+    QTimer PortWatchTimer;  // looks for a vanished port, 2000 ms
+    QTimer FirstReadTimer;  // asks again the first reads that brought no value
 
     // --- frame, labels and message boxes (tarvex_frame.cpp)
     void ButtonsEnabled(bool enabled);
@@ -140,6 +145,20 @@ public:
     void LetsDoIt();
     void AfterFirstUpdate();
     void OprosTimerTimer();
+
+    // --- the link to the module: lost module, vanished port, retried first reads
+    //     (tarvex_link.cpp)
+    TzLinkState Link;
+    TzFirstRead FirstRead;
+    QString MissingPortName;   // the port that went away, looked for until it is back
+    bool ModuleIdRead = false; // the module's ID has been read since the port was opened
+    void LinkEvent(TzLinkState::Change change);
+    void ShowLinkLost(bool lost);
+    void EndLink();
+    void PortGone();
+    void PortWatchTimerTimer();
+    void FirstReadAnswered(TzTag *tag, bool valueRead);
+    void FirstReadTimerTimer();
 
     // --- display refresh (tarvex_display.cpp)
     void InterfaceTimerTimer();
@@ -229,6 +248,7 @@ public:
     QLabel *labModel = nullptr;
     QLabel *labMACCaption = nullptr;
     QLabel *txtMAC = nullptr;
+    QLabel *labLinkLost = nullptr;
     QPushButton *btnComPort = nullptr;
     QPushButton *btnRS485 = nullptr;
     QPushButton *btnDOUT = nullptr;
@@ -347,6 +367,7 @@ private:
     void ReportOpenFailure();
     bool DeviceIsAccessible() const;
     void ReleasePulse();
+    void Disconnect();
     void OnClick(QWidget *label, void (TfrTarvex::*handler)());
     void ShowOutputStates();
     std::map<QObject *, void (TfrTarvex::*)()> m_clickHandlers;

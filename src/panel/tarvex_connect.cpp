@@ -2,6 +2,7 @@
 #include "panel_texts.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
+#include "transport/utils.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -21,21 +22,26 @@ const int kPolledTags[] = {24582, 36881, 60013, 60014, 60015, 60016, 600170, 600
 } // namespace
 
 void TfrTarvex::btnConnectClick() {
-    if (Connected) {
-        OprosTimer.stop();
-        ConnectBtnTimer.stop();
-        if (FreePort)
-            FreePort->Stop();
-        Connected = false;
-        Anima(false);
-        ButtonsEnabled(false);
-        ClearLabels(QStringLiteral("..."));
-        btnConnect->setEnabled(true);
-        imgFindDevice->show();
-    } else {
+    if (Connected)
+        Disconnect();
+    else
         DoConnect();
-    }
     TryFindPanVisible();
+}
+
+// "Отключиться"; also what a vanished port does to the connection.
+void TfrTarvex::Disconnect() {
+    OprosTimer.stop();
+    ConnectBtnTimer.stop();
+    if (FreePort)
+        FreePort->Stop();
+    Connected = false;
+    EndLink();
+    Anima(false);
+    ButtonsEnabled(false);
+    ClearLabels(QStringLiteral("..."));
+    btnConnect->setEnabled(true);
+    imgFindDevice->show();
 }
 
 void TfrTarvex::DoConnect() {
@@ -50,6 +56,7 @@ void TfrTarvex::DoConnect() {
         BlinkEdit(txtLineTimeout);
     }
 
+    PortWatchTimer.stop(); // a connection by hand ends the wait for a vanished port
     btnConnect->setEnabled(false);
     ConnectBtnTimer.start();
     imgFindDevice->hide();
@@ -83,6 +90,8 @@ void TfrTarvex::DoConnect() {
     }
     // A first read cut short by an earlier disconnect must not keep the device locked.
     Device->IsLocked = false;
+    FirstRead.Clear();
+    ModuleIdRead = false; // the port may lead to another module now
     FreePort->ClearRequestList();
     Pulse();
 }
@@ -133,6 +142,7 @@ void TfrTarvex::ReleasePulse() {
 void TfrTarvex::PulseCallback(TzTag *tag) {
     Connected = tag->Value() == 73;
     if (Connected) {
+        Link.Reset(GetTickCount());
         Anima(false);
         CloseAllPanel();
         labAddr->setText(txtLineAddr->text());
@@ -151,15 +161,19 @@ void TfrTarvex::LetsDoIt() {
     if (!Connected || !Device || Device->IsLocked)
         return;
     Device->IsLocked = true;
+    FirstRead.Clear();
     TzTag *last = nullptr;
     for (const auto &tag : Device->Tags) {
         tag->IsLast = false;
         if (!tag->Enabled)
             continue;
         // Only a read the queue took can end the cycle; a refused one would keep it locked.
-        if (GetModbusRegRTU(tag.get()) && !tag->Force && tag->CanRead)
+        if (GetModbusRegRTU(tag.get()) && !tag->Force && tag->CanRead) {
             last = tag.get();
+            FirstRead.Add(last);
+        }
     }
+    // The cycle ends when every read has its value or has been given up (FirstReadAnswered).
     if (last)
         last->IsLast = true;
     else
@@ -189,6 +203,9 @@ void TfrTarvex::AfterFirstUpdate() {
         labAddr->setText(QString::number(value));
         txtAddr->setText(QString::number(value));
     }
+    // Applying a new address must not reset the module's network timeout to 0.
+    if (TryValueByID(28680, value))
+        txtTimeout->setText(QString::number(value));
     if (TryValueByID(28672, value) && value >= 0 && value <= 9) {
         labBaudRate->setText(LineBaudRates()[value]);
         cbBaudRate->setCurrentIndex(value);

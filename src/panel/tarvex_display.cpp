@@ -12,10 +12,13 @@
 
 namespace {
 
+// A disabled label keeps the style's greyed colours.
 void SetColours(QLabel *label, quint32 background, quint32 text) {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, WinColor(background));
-    palette.setColor(QPalette::WindowText, WinColor(text));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, WinColor(background));
+        palette.setColor(group, QPalette::WindowText, WinColor(text));
+    }
     label->setPalette(palette);
 }
 
@@ -68,6 +71,7 @@ void TfrTarvex::InterfaceTimerTimer() {
     if (!TestSequenceRunning()) // the patterns alone draw the outputs meanwhile
         ShowOutputStates();
 
+    LinkEvent(Link.Check(GetTickCount()));
     ExpireLostAnswers();
     labTest->setText(QString::number(PendingAnswerCount()));
 }

@@ -7,6 +7,7 @@
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "value_label.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -29,8 +30,9 @@ QLabel *MakeValueLabel(QWidget *parent, const QString &name, const QString &capt
                        int captionWidth, int valueWidth) {
     MakeLabel(parent, name + QStringLiteral("Caption"), caption, QRect(x, y, captionWidth, 20))
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QLabel *value = MakeLabel(parent, name, QString(), QRect(x + captionWidth, y, valueWidth, 20));
-    value->setAccessibleName(caption.trimmed());
+    auto *value = new TzValueLabel(caption, parent);
+    value->setObjectName(name);
+    value->setGeometry(x + captionWidth, y, valueWidth, 20);
     value->setAutoFillBackground(true);
     QFont font = value->font();
     font.setBold(true);
@@ -78,8 +80,9 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
 TfrTarvex::~TfrTarvex() {
     TApplication::SetExceptionHandler(nullptr);
     ReleaseSearchEngine();
-    for (QTimer *timer : {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer,
-                          &AutostartTimer, &SnakeTimer, &Runner_Timer, &PHP_Call_Timer})
+    for (QTimer *timer :
+         {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer,
+          &SnakeTimer, &Runner_Timer, &PHP_Call_Timer, &PortWatchTimer, &FirstReadTimer})
         timer->stop();
     if (FreePort)
         FreePort->Stop();
@@ -124,12 +127,15 @@ void TfrTarvex::ConnectTimers() {
         {&OprosTimer, "OprosTimer", 250, &TfrTarvex::OprosTimerTimer},
         {&InterfaceTimer, "InterfaceTimer", 500, &TfrTarvex::InterfaceTimerTimer},
         {&ArrowTimer, "ArrowTimer", 30, &TfrTarvex::ArrowTimerTimer},
+        {&PortWatchTimer, "PortWatchTimer", 2000, &TfrTarvex::PortWatchTimerTimer},
+        {&FirstReadTimer, "FirstReadTimer", 50, &TfrTarvex::FirstReadTimerTimer},
     };
     for (const auto &t : timers) {
         t.timer->setObjectName(QString::fromLatin1(t.name));
         t.timer->setInterval(t.period);
         connect(t.timer, &QTimer::timeout, this, t.handler);
     }
+    FirstReadTimer.setSingleShot(true);
     InterfaceTimer.start();
     ArrowTimer.start();
 }
@@ -144,10 +150,15 @@ void TfrTarvex::CreateFrameWidgets() {
     labModel->setStyleSheet(QStringLiteral("color: #1c2f6b"));
     labMACCaption = MakeLabel(this, QStringLiteral("labMACCaption"), QStringLiteral("ID:"),
                               QRect(150, 18, 22, 18));
-    txtMAC = MakeLabel(this, QStringLiteral("txtMAC"), QStringLiteral("AA-BB-CC-DD-EE-FF"),
-                       QRect(172, 18, 140, 18));
-    txtMAC->setAccessibleName(QStringLiteral("ID"));
+    txtMAC = new TzValueLabel(labMACCaption->text(), this);
+    txtMAC->setObjectName(QStringLiteral("txtMAC"));
+    txtMAC->setText(QStringLiteral("AA-BB-CC-DD-EE-FF"));
+    txtMAC->setGeometry(172, 18, 140, 18);
     txtMAC->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labLinkLost = MakeLabel(this, QStringLiteral("labLinkLost"),
+                            QStringLiteral("Нет связи с устройством"), QRect(318, 18, 250, 18));
+    labLinkLost->setStyleSheet(QStringLiteral("color: #e00000; font-weight: bold"));
+    labLinkLost->hide();
 
     const auto makeBig = [this](const char *name, const QString &caption, int y) {
         auto *button = new TzBigButton(caption, this);
@@ -162,10 +173,8 @@ void TfrTarvex::CreateFrameWidgets() {
     btnRS485 = makeBig("btnRS485", QStringLiteral("Устройство"), 118);
     btnDOUT = makeBig("btnDOUT", QStringLiteral("Широтно импульсная модуляция"), 180);
     btnReset = makeBig("btnReset", QStringLiteral("Перезагруз. устройство"), 489);
-    for (QPushButton *button : {btnComPort, btnRS485, btnDOUT}) {
+    for (QPushButton *button : {btnComPort, btnRS485, btnDOUT})
         button->setCheckable(true);
-        connect(button, &QPushButton::clicked, this, [this, button] { btnRS485Click(button); });
-    }
     labNeedReset = MakeLabel(this, QStringLiteral("labNeedReset"), QStringLiteral("!"),
                              QRect(130, 489, 14, 56));
     labNeedReset->setToolTip(QStringLiteral("Требуется перезагрузка"));
@@ -189,6 +198,16 @@ void TfrTarvex::CreateFrameWidgets() {
     CreateTestPanel();
     CreateRemoteControl();
     ButtonsEnabled(false);
+
+    // A toggle by mouse, keyboard or assistive technology opens or closes the button's panel.
+    // The group's own check-state updates find their panel as they say and do nothing.
+    const std::pair<QPushButton *, QWidget *> toolbar[] = {
+        {btnComPort, panComPort}, {btnRS485, panRS485}, {btnDOUT, panDOUT}};
+    for (const auto &[button, panel] : toolbar)
+        connect(button, &QPushButton::toggled, this, [this, button, panel](bool checked) {
+            if (checked == panel->isHidden())
+                btnRS485Click(button);
+        });
 }
 
 void TfrTarvex::CreateStatusLabels() {
@@ -250,7 +269,9 @@ void TfrTarvex::CreateToolButtons() {
     imgSeason2->hide();
 }
 
+// While the module does not answer, nothing that acts on it can be used.
 void TfrTarvex::ButtonsEnabled(bool enabled) {
+    enabled = enabled && !Link.Lost();
     for (QPushButton *button : {btnRS485, btnReset, btnDOUT, btnAllOn, btnAllOff, btnAllOnSlow,
                                 btnAllOffSlow, btnSnakeOn, btnRunner})
         button->setEnabled(enabled);

@@ -56,14 +56,16 @@ void TfrTarvex::CreateModulePanel() {
 }
 
 // The module takes the new settings at its next restart; the connection keeps the old ones.
+// Only values the module can live with are written: an address outside 1..247 would leave it
+// unreachable after its restart.
 void TfrTarvex::btnRS485_ApplyClick() {
-    if (!Connected)
+    if (!Connected || Link.Lost())
         return;
     TempLogAdd(QString(), LogColor::Navy);
     int address = 0;
     int timeout = 0;
-    if (!CheckBlinkEditInt(txtAddr, address, kNotSet, kNotSet) ||
-        !CheckBlinkEditInt(txtTimeout, timeout, kNotSet, kNotSet))
+    if (!CheckBlinkEditInt(txtAddr, address, 1, 247) ||
+        !CheckBlinkEditInt(txtTimeout, timeout, 0, 600))
         return;
 
     // The next connection uses the new settings.
@@ -77,15 +79,18 @@ void TfrTarvex::btnRS485_ApplyClick() {
     btnRS485->setChecked(false);
     labNeedReset->show();
 
-    const int formatCode = cbFormat->currentIndex() >= 0 ? cbFormat->currentIndex() + 4 : 3;
     SetRegByID(28676, address, true);
     SetRegByID(28672, cbBaudRate->currentIndex(), true);
-    SetRegByID(28673, formatCode, true);
+    // No row chosen (the module reported an ASCII format): its format stays as it is.
+    if (cbFormat->currentIndex() >= 0)
+        SetRegByID(28673, cbFormat->currentIndex() + 4, true);
     SetRegByID(28680, timeout, true);
 }
 
 void TfrTarvex::btnResetClick() {
     OprosTimer.stop();
+    // The wait below handles events: a second click in it must not send a second reboot.
+    ButtonsEnabled(false);
     if (FreePort)
         FreePort->ClearRequestList();
     // The queue refuses a copy still waiting, so normally only the first write goes out.
@@ -103,12 +108,14 @@ void TfrTarvex::btnResetClick() {
         DOUTs[n].ShimKoef = 0;
         SetDOUT(n, false);
     }
+    EndLink();
 }
 
 void TfrTarvex::SetMAC(const QByteArray &bytes) {
     if (bytes.size() != 6)
         return;
     txtMAC->setText(QString::fromLatin1(bytes.toHex('-').toUpper()));
+    ModuleIdRead = true;
 }
 
 void TfrTarvex::puMAC_CopyClick() {

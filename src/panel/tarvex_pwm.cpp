@@ -166,6 +166,8 @@ void TfrTarvex::btnDOUT1PanClick(int output) {
 }
 
 void TfrTarvex::btnDOUT_ApplyClick() {
+    if (Link.Lost())
+        return; // nothing is written, so nothing is taken over either
     int scale = 0, period = 0, koef = 0;
     if (!CheckBlinkEditInt(txtShimScale, scale, 1, 240) ||
         !CheckBlinkEditInt(txtShimPeriod, period, 50, 36000) ||

@@ -96,7 +96,8 @@ bool TfrTarvex::SetModbusRegRTU(TzTag *tag, double value) {
 }
 
 void TfrTarvex::SetRegByID(int id, double value, bool forced) {
-    if (!Connected || !Device)
+    // Writes for a module that does not answer would only pile up in the queue.
+    if (!Connected || !Device || Link.Lost())
         return;
     TzTag *tag = Device->GetTagByID(id);
     if (!tag)
@@ -160,12 +161,11 @@ void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes 
             rec.Value = NumberText(tag->Value());
             ObserversAddAnswer(rec);
         }
-        if (tag->IsLast) {
-            tag->IsLast = false;
-            if (tag->Device)
-                tag->Device->IsLocked = false;
-            AfterFirstUpdate();
-        }
+        // An exception answer is no value, but it shows that the module hears the panel.
+        if (Connected)
+            LinkEvent(decoded || exception ? Link.Heard(GetTickCount())
+                                           : Link.Unheard(GetTickCount()));
+        FirstReadAnswered(tag, decoded);
         if (exception) {
             rec.Value = QStringLiteral("ErrCode: ") + tag->ModbusErrorCodeStr;
             ObserversAddAnswer(rec);
@@ -185,6 +185,8 @@ void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes 
     }
     if (tag && tag == PulseTag)
         ReleasePulse(); // the first contact's tag served this one answer
+    if (errCode == kErrPortClosed && Connected)
+        PortGone();
 }
 
 void TfrTarvex::ExpireLostAnswers() {

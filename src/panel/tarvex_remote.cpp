@@ -214,7 +214,8 @@ void TfrTarvex::NotePlainHttp() {
 }
 
 void TfrTarvex::PHP_Call_TimerTimer() {
-    if (!chkRemoteControl->isChecked() || !Connected)
+    // The placeholder ID would make the service drive whichever module owns it.
+    if (!chkRemoteControl->isChecked() || !Connected || !ModuleIdRead)
         return;
     // Polls may overlap, but a service that stops answering must not pile them up.
     if (HTTPRequest().PendingRequests() >= kMaxPollsInFlight)
@@ -260,6 +261,8 @@ void TfrTarvex::ReqCallback(const QString &answer) {
 }
 
 void TfrTarvex::ReportOutputClick(int output) {
+    if (!ModuleIdRead)
+        return;
     const QString state = DOUTs[output].IsOn ? QStringLiteral("0") : QStringLiteral("1");
     ApplyProxySettings(); // as the polls use them, also before the first poll
     NotePlainHttp();

@@ -4,6 +4,7 @@
 #include "panel/serial_port_list.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "transport/utils.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -54,6 +55,23 @@ QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel) {
         if (reg >= 4096 && (reg - 4096) % 128 == 0)
             writes.append({(reg - 4096) / 128 + 1, uint8_t(frame[4]) == 0xFF});
     }
+    return writes;
+}
+
+QString WriteFrameText(int function, int reg, int value) {
+    TStringBytes frame =
+        TStringBytes::FromBytes({0x10, uint8_t(function), uint8_t(reg >> 8), uint8_t(reg & 0xFF),
+                                 uint8_t(value >> 8), uint8_t(value & 0xFF)});
+    const uint16_t crc = ModbusCRC16(frame, 6);
+    frame = frame + uint8_t(crc & 0xFF) + uint8_t(crc >> 8);
+    return QString::fromLatin1(frame.AsBytes().toHex(' ').toUpper());
+}
+
+QStringList WritesOf(const QStringList &frames) {
+    QStringList writes;
+    for (const QString &frame : frames)
+        if (frame.mid(3, 2) == "05" || frame.mid(3, 2) == "06")
+            writes.append(frame);
     return writes;
 }
 

@@ -38,6 +38,11 @@ QString UseFreshPanelDir();
 // output number and the state written.
 QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel);
 
+// A write request (function 05 or 06) to the module at address 16, CRC included, as simFrames()
+// shows it; and the writes among such frames.
+QString WriteFrameText(int function, int reg, int value);
+QStringList WritesOf(const QStringList &frames);
+
 // The message log, newest line first.
 QStringList LogLines();
 bool LogHasLine(const QString &text, quint32 color);

@@ -60,7 +60,20 @@ private slots:
     void lineFormatReachesThePort_data();
     void lineFormatReachesThePort();
     void everyControlHasAnAccessibleName();
+    void valueLabelsSpeakCaptionAndValue();
+    void bigButtonsActThroughAccessibility_data();
+    void bigButtonsActThroughAccessibility();
+    void outputButtonsDescribeTheirState_data();
+    void outputButtonsDescribeTheirState();
 };
+
+namespace {
+
+QString SpokenName(QWidget *widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+} // namespace
 
 void TestPanelLayout::toolbarPanels() {
     PanelFixture f;
@@ -342,6 +355,111 @@ void TestPanelLayout::everyControlHasAnAccessibleName() {
         }
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+}
+
+// Assistive technology hears what a sighted operator sees: caption and value, as they change.
+void TestPanelLayout::valueLabelsSpeakCaptionAndValue() {
+    PanelFixture f({"--id", "012A00FF100B", "--voltage", "24000", "--firmware", "123"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QCOMPARE(SpokenName(p.labAddr), QStringLiteral("Адрес: ..."));
+    QCOMPARE(SpokenName(p.txtMAC), QStringLiteral("ID: AA-BB-CC-DD-EE-FF"));
+    QVERIFY(f.connectAndPoll());
+    QTRY_COMPARE_WITH_TIMEOUT(SpokenName(p.labPower1), QStringLiteral("Питание: 24.00 В"), 2000);
+    const QStringList names = {SpokenName(p.txtMAC), SpokenName(p.labAddr),
+                               SpokenName(p.labBaudRate), SpokenName(p.labFormat),
+                               SpokenName(p.labVerPO)};
+    QCOMPARE(names, (QStringList{"ID: 01-2A-00-FF-10-0B", "Адрес: 16", "Скорость: 9600",
+                                 "Формат: RTU 8N1", "Версия ПО: 1.23"}));
+    f.sim().command("set input 24582 12340");
+    QTRY_COMPARE_WITH_TIMEOUT(SpokenName(p.labPower1), QStringLiteral("Питание: 12.34 В"), 2000);
+}
+
+// A screen reader's "Toggle" (AT-SPI), the one action a checkable button offers, opens and
+// closes the panel like a click.
+void TestPanelLayout::bigButtonsActThroughAccessibility_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("panel");
+    QTest::newRow("СОМ-порт") << "btnComPort"
+                              << "panComPort";
+    QTest::newRow("Устройство") << "btnRS485"
+                                << "panRS485";
+    QTest::newRow("Широтно импульсная модуляция") << "btnDOUT"
+                                                  << "panDOUT";
+}
+
+void TestPanelLayout::bigButtonsActThroughAccessibility() {
+    QFETCH(QString, button);
+    QFETCH(QString, panel);
+    const QString action = QAccessibleActionInterface::toggleAction();
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    TfrTarvex p;
+    p.show();
+    p.ButtonsEnabled(true);
+    auto *b = p.findChild<QPushButton *>(button);
+    auto *pan = p.findChild<QWidget *>(panel);
+    QVERIFY(b && pan);
+    QAccessibleActionInterface *actions =
+        QAccessible::queryAccessibleInterface(b)->actionInterface();
+    QVERIFY(actions);
+    QVERIFY(actions->actionNames().contains(action));
+
+    actions->doAction(action);
+    QVERIFY(pan->isVisible());
+    QVERIFY(b->isChecked());
+    QCOMPARE(p.CurrPanel, pan);
+    actions->doAction(action);
+    QVERIFY(!pan->isVisible());
+    QVERIFY(!b->isChecked());
+
+    // Another button's toggle closes this panel and releases its button.
+    actions->doAction(action);
+    QVERIFY(pan->isVisible());
+    QPushButton *other = b == p.btnRS485 ? p.btnComPort : p.btnRS485;
+    QAccessible::queryAccessibleInterface(other)->actionInterface()->doAction(
+        QAccessibleActionInterface::toggleAction());
+    QVERIFY(!pan->isVisible());
+    QVERIFY(!b->isChecked());
+    QVERIFY(other->isChecked());
+}
+
+void TestPanelLayout::outputButtonsDescribeTheirState_data() {
+    QTest::addColumn<QString>("steps"); // what the panel does to output 4, in order
+    QTest::addColumn<QString>("described");
+    QTest::newRow("never read") << ""
+                                << "состояние неизвестно";
+    QTest::newRow("off") << "off"
+                         << "выключен";
+    QTest::newRow("on") << "on"
+                        << "включён";
+    QTest::newRow("PWM") << "pwm on"
+                         << "ШИМ";
+    QTest::newRow("clicked, not confirmed") << "off pending"
+                                            << "ожидает подтверждения модуля";
+    QTest::newRow("connection over") << "on end"
+                                     << "состояние неизвестно";
+    QTest::newRow("read again") << "on end off"
+                                << "выключен";
+}
+
+void TestPanelLayout::outputButtonsDescribeTheirState() {
+    QFETCH(QString, steps);
+    QFETCH(QString, described);
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    TfrTarvex p;
+    for (const QString &step : steps.split(' ', Qt::SkipEmptyParts)) {
+        if (step == "pwm")
+            p.DOUTs[4].ShimKoef = 500;
+        else if (step == "pending")
+            p.SetDOUT_Temp(4);
+        else if (step == "end")
+            p.EndLink();
+        else
+            p.SetDOUT(4, step == "on");
+    }
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(p.DOUTs[4].Btn);
+    QCOMPARE(face->text(QAccessible::Description), described);
+    QCOMPARE(face->text(QAccessible::Name), QStringLiteral("4"));
 }
 
 QTEST_MAIN(TestPanelLayout)

@@ -3,6 +3,7 @@
 #include "app/blinker.h"
 #include "panel/output_button.h"
 #include "panel_fixture.h"
+#include "tools/port_observers.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 #include "transport/utils.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -23,22 +25,8 @@ int OutputBase(int output) {
     return 4096 + 128 * (output - 1);
 }
 
-// The write request of the module at address 16, CRC included.
 QString Write(int function, int reg, int value) {
-    TStringBytes frame =
-        TStringBytes::FromBytes({0x10, uint8_t(function), uint8_t(reg >> 8), uint8_t(reg & 0xFF),
-                                 uint8_t(value >> 8), uint8_t(value & 0xFF)});
-    const uint16_t crc = ModbusCRC16(frame, 6);
-    frame = frame + uint8_t(crc & 0xFF) + uint8_t(crc >> 8);
-    return QString::fromLatin1(frame.AsBytes().toHex(' ').toUpper());
-}
-
-QStringList WritesOf(const QStringList &frames) {
-    QStringList writes;
-    for (const QString &frame : frames)
-        if (frame.mid(3, 2) == "05" || frame.mid(3, 2) == "06")
-            writes.append(frame);
-    return writes;
+    return WriteFrameText(function, reg, value);
 }
 
 // Forced writes go right behind the exchange in progress, each in front of the one queued
@@ -65,9 +53,12 @@ private slots:
     void pwmPanelShowsTheModulesValues();
     void pwmDefaults();
     void rs485ApplyWritesAndCopies();
-    void rs485ApplyWithoutFormatWritesCode3();
+    void rs485ApplyChecksItsFields_data();
+    void rs485ApplyChecksItsFields();
+    void rs485ApplyKeepsAnAsciiFormat();
     void rs485ApplyNeedsConnection();
     void rebootDisconnects();
+    void rebootCannotBeClickedTwice();
     void moduleId_data();
     void moduleId();
 };
@@ -254,12 +245,14 @@ void TestPanelModule::rs485ApplyWritesAndCopies() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
+    f.sim().command("set holding 28680 45");
     QVERIFY(f.connectAndPoll());
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
     QCOMPARE(p.txtAddr->text(), QStringLiteral("16")); // filled by the first read
     QCOMPARE(p.cbBaudRate->currentText(), QStringLiteral("9600"));
     QCOMPARE(p.cbFormat->currentIndex(), 0);
-    p.txtAddr->setText("300"); // out of range, but written as entered
+    QCOMPARE(p.txtTimeout->text(), QStringLiteral("45"));
+    p.txtAddr->setText("200");
     p.cbBaudRate->setCurrentIndex(9);
     p.cbFormat->setCurrentIndex(3);
     p.txtTimeout->setText("60");
@@ -269,16 +262,86 @@ void TestPanelModule::rs485ApplyWritesAndCopies() {
     QCOMPARE(LogLines().first(), QString());
     QVERIFY(!p.panRS485->isVisible());
     QVERIFY(!p.labNeedReset->isHidden());
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("300"));
+    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("200"));
     QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("115200"));
     QCOMPARE(p.cbLineFormat->currentIndex(), 3);
     QCOMPARE(p.BaudRate, 115200);
-    const QStringList expected = {Write(6, 28676, 300), Write(6, 28672, 9), Write(6, 28673, 7),
+    const QStringList expected = {Write(6, 28676, 200), Write(6, 28672, 9), Write(6, 28673, 7),
                                   Write(6, 28680, 60)};
     QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 3000);
 }
 
-void TestPanelModule::rs485ApplyWithoutFormatWritesCode3() {
+// Only settings the module can live with reach it: an address outside 1..247 would leave it
+// unreachable after its restart (65552 would reach it as 16), and a format that is no row of
+// the list is not this panel's to write.
+void TestPanelModule::rs485ApplyChecksItsFields_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("timeout");
+    QTest::addColumn<int>("format"); // row of the format list, -1 none
+    QTest::addColumn<QString>("blinking");
+    QTest::addColumn<QStringList>("written");
+    const auto writes = [](int address, int timeout, int format) {
+        QStringList frames = {Write(6, 28676, address), Write(6, 28672, 3),
+                              Write(6, 28680, timeout)};
+        if (format >= 0)
+            frames.append(Write(6, 28673, format + 4));
+        return Sorted(frames);
+    };
+    QTest::newRow("address 0") << "0"
+                               << "30" << 0 << "txtAddr" << QStringList();
+    QTest::newRow("address 1") << "1"
+                               << "30" << 0 << "" << writes(1, 30, 0);
+    QTest::newRow("address 247") << "247"
+                                 << "30" << 2 << "" << writes(247, 30, 2);
+    QTest::newRow("address 248") << "248"
+                                 << "30" << 0 << "txtAddr" << QStringList();
+    QTest::newRow("address empty") << ""
+                                   << "30" << 0 << "txtAddr" << QStringList();
+    QTest::newRow("address 65552") << "65552"
+                                   << "30" << 0 << "txtAddr" << QStringList();
+    QTest::newRow("timeout 600") << "16"
+                                 << "600" << 1 << "" << writes(16, 600, 1);
+    QTest::newRow("timeout 601") << "16"
+                                 << "601" << 0 << "txtTimeout" << QStringList();
+    QTest::newRow("timeout empty") << "16"
+                                   << "" << 0 << "txtTimeout" << QStringList();
+    QTest::newRow("no format row") << "16"
+                                   << "0" << -1 << "" << writes(16, 0, -1);
+}
+
+void TestPanelModule::rs485ApplyChecksItsFields() {
+    QFETCH(QString, address);
+    QFETCH(QString, timeout);
+    QFETCH(int, format);
+    QFETCH(QString, blinking);
+    QFETCH(QStringList, written);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    QTest::mouseClick(p.btnRS485, Qt::LeftButton);
+    p.txtAddr->setText(address);
+    p.txtTimeout->setText(timeout);
+    p.cbFormat->setCurrentIndex(format);
+    f.sim().clearFrames();
+    QTest::mouseClick(p.btnRS485_Apply, Qt::LeftButton);
+
+    QCOMPARE(BlinkTarget() ? BlinkTarget()->objectName() : QString(), blinking);
+    if (written.isEmpty()) {
+        QTest::qWait(500);
+        QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16")); // nothing copied either
+        QVERIFY(p.labNeedReset->isHidden());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).size() >= written.size(), 3000);
+        QTest::qWait(300); // a write too many would follow on the heels of the others
+        QCOMPARE(p.txtLineAddr->text(), address);
+    }
+    QCOMPARE(Sorted(WritesOf(f.simFrames())), written);
+}
+
+// The module reports an ASCII format: no row is selected, and applying leaves its format alone
+// while the connection keeps a format it can speak.
+void TestPanelModule::rs485ApplyKeepsAnAsciiFormat() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
@@ -288,7 +351,9 @@ void TestPanelModule::rs485ApplyWithoutFormatWritesCode3() {
     QCOMPARE(p.cbFormat->currentIndex(), -1);
     f.sim().clearFrames();
     p.btnRS485_ApplyClick();
-    QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).contains(Write(6, 28673, 3)), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).contains(Write(6, 28680, 0)), 3000);
+    QTest::qWait(300);
+    QVERIFY(!WritesOf(f.simFrames()).join('\n').contains(Write(6, 28673, 0).left(11)));
     QCOMPARE(p.cbLineFormat->currentIndex(), 0); // the connection keeps a usable format
 }
 
@@ -322,6 +387,41 @@ void TestPanelModule::rebootDisconnects() {
     QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, 60000, 21930)});
     QTRY_VERIFY_WITH_TIMEOUT(LogLines().first().startsWith(QStringLiteral("Неудачное подключение")),
                              2000);
+}
+
+// Counts the reboot commands the panel puts on the line (the module, restarting, would not hear
+// a second one).
+struct RebootCommands : TzPortObserver {
+    int count = 0;
+    RebootCommands() { PortObservers().append(this); }
+    ~RebootCommands() override { PortObservers().removeOne(this); }
+    void AddRequest(const TzPortObsRec &rec) override {
+        if (rec.Func == 6 && rec.Reg == 60000)
+            ++count;
+    }
+    void AddAnswer(const TzPortObsRec &) override {}
+};
+
+// The reboot's wait handles events; a click in it must find the buttons disabled already.
+void TestPanelModule::rebootCannotBeClickedTwice() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    QVERIFY(f.connectAndPoll());
+    RebootCommands reboots;
+    bool resetEnabled = true, outputEnabled = true;
+    QTimer::singleShot(500, [&] {
+        resetEnabled = p.btnReset->isEnabled();
+        outputEnabled = p.DOUTs[1].Btn->isEnabled();
+        QTest::mouseClick(p.btnReset, Qt::LeftButton);
+    });
+    f.sim().clearFrames();
+    QTest::mouseClick(p.btnReset, Qt::LeftButton);
+    QVERIFY(!resetEnabled);
+    QVERIFY(!outputEnabled);
+    QCOMPARE(reboots.count, 1);
+    QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, 60000, 21930)});
+    QVERIFY(!p.Connected);
 }
 
 void TestPanelModule::moduleId_data() {

@@ -283,6 +283,13 @@ void TestSimModule::exceptionRules() {
     const QByteArray answer = module.exchange(readInput(36864, 2));
     QVERIFY(RtuTestClient::crcOk(answer));
     QCOMPARE(RtuTestClient::exceptionCode(answer), 12);
+
+    // A counted rule answers its exception to that many requests, then the module answers.
+    module.sim.command("exception 36866 4 2");
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36866))), 4);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36865, 2))), 4);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36866))), 0);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36864, 2))), 12);
 }
 
 void TestSimModule::silentModule() {
