@@ -26,6 +26,7 @@ enum OptionId {
     optWireDelay,
     optException,
     optLogFrames,
+    optCheckLine,
     optHelp,
 };
 
@@ -45,6 +46,7 @@ const option kLongOptions[] = {
     {"wire-delay", no_argument, nullptr, optWireDelay},
     {"exception", required_argument, nullptr, optException},
     {"log-frames", no_argument, nullptr, optLogFrames},
+    {"check-line", no_argument, nullptr, optCheckLine},
     {"help", no_argument, nullptr, optHelp},
     {nullptr, 0, nullptr, 0},
 };
@@ -225,6 +227,8 @@ ParseResult parseOptions(int argc, char **argv, SimOptions &options, std::string
             options.wireDelay = true;
         } else if (id == optLogFrames) {
             options.logFrames = true;
+        } else if (id == optCheckLine) {
+            options.checkLine = true;
         } else if (id == '?' || id == ':') {
             error = std::string("unknown option or missing value: ") + argv[optind - 1];
             return ParseResult::Error;
@@ -260,6 +264,9 @@ const char *usageText() {
            "  --wire-delay         answer after the wire time of request and answer\n"
            "  --exception REG:CODE answer exception CODE to requests touching REG\n"
            "  --log-frames         print 'RX|TX <ms> <hex>' for every frame\n"
+           "  --check-line         answer garbage while the master's baud rate, stop bits or\n"
+           "                       parity (as far as the pseudo-terminal keeps it) differ\n"
+           "                       from --baud and --format\n"
            "  --help               this text\n"
            "\n"
            "Standard input commands: set input|holding|coil REG VALUE, silent on|off,\n"

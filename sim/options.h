@@ -31,6 +31,8 @@ struct SimOptions {
     bool wireDelay = false;
     std::map<int, int> exceptions; // register -> exception code
     bool logFrames = false;
+    // Answer garbage while the master's line settings differ from the module's own.
+    bool checkLine = false;
 };
 
 enum class ParseResult { Run, Help, Error };

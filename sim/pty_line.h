@@ -17,6 +17,7 @@ public:
     bool open(const std::string &linkPath, std::string &error);
 
     int fd() const { return m_master; }
+    int slaveFd() const { return m_slave; } // the terminal the master's settings are made on
     std::string slavePath() const { return m_slavePath; }
     std::string portPath() const { return m_linkPath.empty() ? m_slavePath : m_linkPath; }
 

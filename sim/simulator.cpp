@@ -1,5 +1,7 @@
 #include "simulator.h"
 
+#include "line_check.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -109,6 +111,14 @@ void Simulator::handleRequest(const uint8_t *frame, int length) {
     logFrame("RX", Bytes(frame, frame + length));
     if (m_silent)
         return;
+    if (m_options.checkLine && !masterLineMatches()) {
+        // Heard at another speed or format, a request is noise, and so is the answer.
+        Bytes garbage(frame, frame + length);
+        for (uint8_t &byte : garbage)
+            byte = uint8_t(~byte);
+        queueAnswer(std::move(garbage), false, length, now);
+        return;
+    }
     m_lastRequestMs = now;
     m_timedOut = false;
 
@@ -123,14 +133,23 @@ void Simulator::handleRequest(const uint8_t *frame, int length) {
         reply.bytes[reply.bytes.size() - 1] ^= 0xFF;
         reply.bytes[reply.bytes.size() - 2] ^= 0xFF;
     }
-    PendingAnswer pending{std::move(reply.bytes), now, reply.restart};
+    queueAnswer(std::move(reply.bytes), reply.restart, length, now);
+}
+
+void Simulator::queueAnswer(Bytes bytes, bool restart, int requestLength, int64_t now) {
+    PendingAnswer pending{std::move(bytes), now, restart};
     if (m_options.wireDelay) {
-        const int characters = length + int(pending.bytes.size());
+        const int characters = requestLength + int(pending.bytes.size());
         pending.dueMs += int64_t(wireTimeMs(characters, m_baud, m_format.bitsPerChar()) + 0.5);
     }
     m_pending = std::move(pending);
     if (nowMs() >= m_pending->dueMs)
         sendPending();
+}
+
+bool Simulator::masterLineMatches() const {
+    MasterLine line;
+    return readMasterLine(m_line.slaveFd(), line) && lineMatches(line, m_baud, m_format);
 }
 
 void Simulator::sendPending() {

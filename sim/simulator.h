@@ -36,6 +36,8 @@ private:
     void handleTimers(int64_t now);
     void handleLine();
     void handleRequest(const uint8_t *frame, int length);
+    bool masterLineMatches() const;
+    void queueAnswer(Bytes bytes, bool restart, int requestLength, int64_t now);
     void sendPending();
     void beginRestart(); // deaf to the line for a second, then restart()
     void restart();

@@ -1,5 +1,6 @@
 #include "find_device.h"
 
+#include "find_probe.h"
 #include "serial_port_list.h"
 #include "transport/utils.h"
 
@@ -11,9 +12,6 @@
 TfrmFindDevice *frmFindDevice = nullptr;
 
 namespace {
-constexpr int kProbeFunction = 0x04;
-constexpr int kTypeRegister = 0x9000;
-constexpr int kProbeRegisterCount = 2;
 constexpr int kTarvexType = 73;
 } // namespace
 
@@ -39,22 +37,23 @@ void TfrmFindDevice::SetComPort(const QString &portName) {
 }
 
 bool TfrmFindDevice::Start() {
-    if (Timeout <= 0)
-        return false;
-    FreePort = std::make_unique<TzFreePort>(PortName);
-    FreePort->SetOnAsyncAnswerProc([this](int, uint32_t uid, const TStringBytes &answer,
-                                          uint32_t errCode) { AsyncAnswer(uid, answer, errCode); });
-    ApplyLineSettings();
-    if (!OpenPort()) {
+    m_lines = Lines.isEmpty() ? QList<TzFindLine>{{BaudRate, Format, Timeout}} : Lines;
+    for (const TzFindLine &line : m_lines)
+        if (line.Timeout <= 0)
+            return false;
+    {
+        // Entries left by a stopped search belong to a worker discarded now.
+        std::lock_guard lock(CS);
+        AnswerList.clear();
+    }
+    FreePort.reset();
+    bool portFailed = false;
+    // Only ports the system listed when the engine was created may be opened.
+    if (!m_portList.contains(PortName) || !OpenNextLine(0, int(m_lines.size()), portFailed)) {
         ShowWarning(QStringLiteral("Выбранный СОМ-порт занят или недоступен"),
                     QStringLiteral("Уведомление"));
         Stop();
         return false;
-    }
-    {
-        // Entries left by a stopped search belong to the worker just discarded.
-        std::lock_guard lock(CS);
-        AnswerList.clear();
     }
     QueueProbes();
     InProgress = true;
@@ -67,32 +66,91 @@ void TfrmFindDevice::Stop() {
         FreePort->Stop();
 }
 
-// Only ports the system listed when the engine was created may be opened.
-bool TfrmFindDevice::OpenPort() {
-    return m_portList.contains(PortName) && FreePort->Start();
+TzFindLine TfrmFindDevice::CurrentLine() const {
+    return m_lines.isEmpty() ? TzFindLine{BaudRate, Format, Timeout} : m_lines.value(m_line);
 }
 
-void TfrmFindDevice::ApplyLineSettings() {
+// Every line gets a fresh worker: Qt applies the settings a port object held before when it
+// opens the port again, and its change from odd parity to none leaves the odd flag set.
+TfrmFindDevice::LineOpening TfrmFindDevice::OpenLine(int index) {
+    FreePort = std::make_unique<TzFreePort>(PortName);
+    FreePort->SetOnAsyncAnswerProc([this](int, uint32_t uid, const TStringBytes &answer,
+                                          uint32_t errCode) { AsyncAnswer(uid, answer, errCode); });
+    ApplyLineSettings(m_lines[index]);
+    if (!FreePort->Start()) {
+        // A port that opens but refuses the settings (a pseudo-terminal refuses even parity)
+        // only rules this line out.
+        return FreePort->LastOpenError() == QSerialPort::UnsupportedOperationError
+                   ? LineOpening::Refused
+                   : LineOpening::PortFailed;
+    }
+    m_line = index;
+    if (OnFindLine)
+        OnFindLine(m_lines[index]);
+    return LineOpening::Opened;
+}
+
+// Tries count lines from the first one on, wrapping around the list.
+bool TfrmFindDevice::OpenNextLine(int first, int count, bool &portFailed) {
+    for (int k = 0; k < count; ++k) {
+        switch (OpenLine((first + k) % int(m_lines.size()))) {
+        case LineOpening::Opened:
+            return true;
+        case LineOpening::PortFailed:
+            portFailed = true;
+            return false;
+        case LineOpening::Refused:
+            break;
+        }
+    }
+    return false;
+}
+
+void TfrmFindDevice::NextLine() {
+    {
+        std::lock_guard lock(CS);
+        AnswerList.clear();
+    }
+    const int lines = int(m_lines.size());
+    const int candidates = Cycled ? lines : lines - 1 - m_line;
+    bool portFailed = false;
+    if (candidates > 0 && OpenNextLine((m_line + 1) % lines, candidates, portFailed)) {
+        QueueProbes();
+        return;
+    }
+    if (portFailed)
+        ShowWarning(QStringLiteral("Выбранный СОМ-порт занят или недоступен"),
+                    QStringLiteral("Уведомление"));
+    EndSearch();
+}
+
+void TfrmFindDevice::EndSearch() {
+    Stop();
+    if (OnFindEnd)
+        OnFindEnd();
+}
+
+void TfrmFindDevice::ApplyLineSettings(const TzFindLine &line) {
     // Parity and stop bits in the serial record's codes, by format position.
     static const struct { int Parity, StopBits; } formats[] = {{0, 0}, {1, 0}, {2, 0}, {0, 2}};
-    const int position = std::clamp(Format, 0, 3);
+    const int position = std::clamp(line.Format, 0, 3);
     TzDCB &dcb = FreePort->LocDCB();
-    dcb.BaudRate = BaudRate;
+    dcb.BaudRate = line.BaudRate;
     dcb.ByteSize = 8;
     dcb.Parity = formats[position].Parity;
     dcb.StopBits = formats[position].StopBits;
 
-    // A silent address is given up after Timeout; an answer ends at the first 10 ms gap.
+    // A silent address is given up after the time-out; an answer ends at the first 10 ms gap.
     TzTimeouts &timeouts = FreePort->LocTimeouts();
     timeouts.ReadIntervalTimeout = 10;
     timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = Timeout;
-    timeouts.WriteTotalTimeoutMultiplier = Timeout;
+    timeouts.ReadTotalTimeoutConstant = line.Timeout;
+    timeouts.WriteTotalTimeoutMultiplier = line.Timeout;
     timeouts.WriteTotalTimeoutConstant = 0;
 }
 
 void TfrmFindDevice::QueueProbes() {
-    for (int addr = kFirstAddr; addr <= kLastAddr; ++addr) {
+    for (int addr = FirstAddr; addr <= LastAddr; ++addr) {
         const TStringBytes cmd = ProbeFrame(addr);
         if (!FreePort->SendCmd(cmd, addr))
             continue;
@@ -101,7 +159,7 @@ void TfrmFindDevice::QueueProbes() {
         entry.Code = FreePort->LastUID();
         entry.Cmd = cmd;
         entry.TimeStamp = GetTickCount();
-        entry.IsLast = addr == kLastAddr;
+        entry.IsLast = addr == LastAddr;
         std::lock_guard lock(CS);
         AnswerList.push_back(entry);
     }
@@ -116,13 +174,23 @@ void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint3
     const TzFreePort *port = FreePort.get();
     if (OnFindProcess)
         OnFindProcess(entry.DevAddr);
-    if (errCode == kErrNone && OnFindAddr)
+    // Only an answer to the probe counts: noise on the line is no device.
+    if (errCode == kErrNone && AnswersFindProbe(entry.Cmd, answer) && OnFindAddr)
         OnFindAddr(entry.DevAddr, answer);
     // A callback may have stopped or restarted the search; its entries are not ours to touch.
     if (!InProgress || FreePort.get() != port)
         return;
     if (entry.IsLast) {
-        if (Cycled) {
+        if (m_lines.size() > 1) {
+            // The next line's worker takes over once this answer's hand-over has ended.
+            QMetaObject::invokeMethod(
+                this,
+                [this, port] {
+                    if (InProgress && FreePort.get() == port)
+                        NextLine();
+                },
+                Qt::QueuedConnection);
+        } else if (Cycled) {
             {
                 std::lock_guard lock(CS);
                 AnswerList.clear();
@@ -130,9 +198,11 @@ void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint3
             FreePort->ClearRequestList();
             QueueProbes();
             return;
+        } else {
+            RemoveEntry(uid);
+            EndSearch(); // a single pass
+            return;
         }
-        FreePort->Stop();
-        InProgress = false;
     }
     RemoveEntry(uid);
 }
@@ -157,10 +227,5 @@ bool TfrmFindDevice::IsTarvexAnswer(const TStringBytes &answer) {
 }
 
 TStringBytes TfrmFindDevice::ProbeFrame(int address) {
-    TStringBytes frame = TStringBytes::FromBytes(
-        {uint8_t(address), uint8_t(kProbeFunction), uint8_t(kTypeRegister >> 8),
-         uint8_t(kTypeRegister & 0xFF), uint8_t(kProbeRegisterCount >> 8),
-         uint8_t(kProbeRegisterCount & 0xFF)});
-    const uint16_t crc = ModbusCRC16(frame, frame.Size());
-    return frame + uint8_t(crc & 0xFF) + uint8_t(crc >> 8);
+    return FindProbeFrame(address);
 }

@@ -3,6 +3,7 @@
 #include "transport/free_port.h"
 #include "transport/string_bytes.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -13,6 +14,13 @@
 #include <memory>
 #include <mutex>
 
+// The line settings of one address pass.
+struct TzFindLine {
+    int BaudRate = 9600;
+    int Format = 0; // 0 8N1, 1 8O1, 2 8E1, 3 8N2
+    int Timeout = 100;
+};
+
 // One probe in flight.
 struct TzFindAnswer {
     int DevAddr = 0;
@@ -20,11 +28,13 @@ struct TzFindAnswer {
     uint32_t Code = 0; // the serial worker's id of the probe request
     TStringBytes Cmd;
     uint32_t TimeStamp = 0;
-    bool IsLast = false; // the probe of address 247
+    bool IsLast = false; // the probe of the pass's last address
 };
 
 // The device search engine: probes every Modbus address 1..247 on its own serial worker and
-// reports each probe's outcome. A window class that is never shown; only the panel uses it.
+// reports each probe's outcome. Given several line settings it sweeps them: one address pass
+// under each in turn, each on a fresh worker. A window class that is never shown; only the
+// panel uses it.
 class TfrmFindDevice : public QWidget {
     Q_OBJECT
 public:
@@ -39,6 +49,12 @@ public:
     int BaudRate = 9600;
     int Format = 0; // 0 8N1, 1 8O1, 2 8E1, 3 8N2
     int Timeout = 100;
+    // Several: the line settings of a sweep, in the order they are tried. None: the settings
+    // above, in one pass after another.
+    QList<TzFindLine> Lines;
+    // The addresses of a pass (tests narrow them).
+    int FirstAddr = kFirstAddr;
+    int LastAddr = kLastAddr;
     bool InProgress = false;
     bool Cycled = false;
     std::unique_ptr<TzFreePort> FreePort;
@@ -47,6 +63,10 @@ public:
 
     std::function<void(int aAddr, const TStringBytes &Answer)> OnFindAddr;
     std::function<void(int aPos)> OnFindProcess;
+    // A pass under these line settings begins.
+    std::function<void(const TzFindLine &line)> OnFindLine;
+    // The search ended by itself: the last pass of a single round, or a port that went away.
+    std::function<void()> OnFindEnd;
     // How a warning reaches the user; a warning message box unless replaced.
     std::function<void(const QString &text, const QString &caption)> ShowWarning;
 
@@ -58,6 +78,8 @@ public:
     bool Start();
     void Stop();
     bool InFindProgress() const { return InProgress; }
+    // The settings of the pass running (or that ran last).
+    TzFindLine CurrentLine() const;
 
     // A Tarvex module answers the probe with byte count 4 and 73 in the type's low byte.
     static bool IsTarvexAnswer(const TStringBytes &answer);
@@ -65,14 +87,21 @@ public:
     static TStringBytes ProbeFrame(int address);
 
 private:
-    bool OpenPort();
-    void ApplyLineSettings();
+    enum class LineOpening { Opened, Refused, PortFailed };
+
+    LineOpening OpenLine(int index);
+    bool OpenNextLine(int first, int count, bool &portFailed);
+    void NextLine();
+    void EndSearch();
+    void ApplyLineSettings(const TzFindLine &line);
     void QueueProbes();
     void AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint32_t errCode);
     bool TakeEntry(uint32_t uid, TzFindAnswer &entry);
     void RemoveEntry(uint32_t uid);
 
     QStringList m_portList; // the system's ports when the engine was created
+    QList<TzFindLine> m_lines;
+    int m_line = 0; // the line of the pass running
 };
 
 // The process-wide search engine while it exists.

@@ -30,6 +30,7 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QToolButton;
+struct TzFindLine;
 
 // The Tarvex control panel: the whole working surface of the main window. Its implementation
 // is split by concern: tarvex_frame.cpp (construction, labels, message boxes),
@@ -189,6 +190,15 @@ public:
     void FindListBoxDblClick();
     int FindListCount() const;
     int FindProcessAniPos = 0;
+    // Sweeping the line settings: every rate of the list, fastest first, with each format.
+    void FindLineProc(const TzFindLine &line);
+    QList<TzFindLine> SearchSweepLines(int timeout) const;
+    bool FindSweep = false; // the search running sweeps the line settings
+    // The found devices as a CSV table, from the list's context menu "Сохранить список...".
+    bool SaveFindList(const QString &path, QString *error = nullptr) const;
+    void FindListSaveClick();
+    // Asks where to save the list; an empty answer saves nothing. A file dialog unless replaced.
+    static std::function<QString(QWidget *parent)> FindListPathSource;
 
     // --- test patterns (tarvex_test_patterns.cpp)
     void btnSnakeOnClick();
@@ -283,6 +293,8 @@ public:
     QFrame *panFind = nullptr;
     QListWidget *FindListBox = nullptr;
     QProgressBar *aniAdvProgress = nullptr;
+    QCheckBox *chkSearchSweep = nullptr;
+    QLabel *labFindLine = nullptr;
 
     QFrame *panRS485 = nullptr;
     QLineEdit *txtAddr = nullptr;

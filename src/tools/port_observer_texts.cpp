@@ -1,28 +1,33 @@
 #include "port_observer_texts.h"
 
-#include <QStringList>
-
-namespace {
-
-template <typename ByteText> QString JoinBytes(const QByteArray &bytes, ByteText byteText) {
-    QStringList parts;
-    parts.reserve(bytes.size());
-    for (const char byte : bytes)
-        parts << byteText(uint8_t(byte));
-    return parts.join(QLatin1Char('.'));
-}
-
-} // namespace
-
+// Both views are built for every record on a line that may carry thousands a second, so they
+// are written character by character.
 QString FrameHexText(const QByteArray &bytes) {
-    return JoinBytes(bytes, [](uint8_t b) {
-        return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-    });
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(bytes.size() * 3);
+    for (const char byte : bytes) {
+        if (!text.isEmpty())
+            text += QLatin1Char('.');
+        text += QLatin1Char(kDigits[uint8_t(byte) >> 4]);
+        text += QLatin1Char(kDigits[uint8_t(byte) & 0x0F]);
+    }
+    return text;
 }
 
 QString FrameDecText(const QByteArray &bytes) {
-    return JoinBytes(
-        bytes, [](uint8_t b) { return QStringLiteral("%1").arg(b, 2, 10, QLatin1Char('0')); });
+    QString text;
+    text.reserve(bytes.size() * 4);
+    for (const char byte : bytes) {
+        const int value = uint8_t(byte);
+        if (!text.isEmpty())
+            text += QLatin1Char('.');
+        if (value >= 100)
+            text += QLatin1Char(char('0' + value / 100));
+        text += QLatin1Char(char('0' + value / 10 % 10));
+        text += QLatin1Char(char('0' + value % 10));
+    }
+    return text;
 }
 
 QString RegisterText(int reg) {
@@ -35,5 +40,5 @@ QString FunctionText(int func) {
 }
 
 QString ElapsedText(uint32_t ms) {
-    return QStringLiteral("%1 мс").arg(ms);
+    return QString::number(ms) + QStringLiteral(" мс");
 }

@@ -1,21 +1,23 @@
 #include "port_observer_window.h"
 
 #include "app/clipboard.h"
+#include "csv_file.h"
+#include "grid_text_delegate.h"
 #include "port_observer_model.h"
 #include "port_observer_pictures.h"
-#include "port_observer_texts.h"
-#include "transport/utils.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
-#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -25,7 +27,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-std::function<uint32_t()> TfrmPortObserver::TickSource = [] { return GetTickCount(); };
+std::function<QString(QWidget *)> TfrmPortObserver::ExportPathSource = [](QWidget *parent) {
+    return QFileDialog::getSaveFileName(
+        parent, QStringLiteral("Экспорт"),
+        QDir::home().filePath(QStringLiteral("Наблюдение за линией.csv")),
+        QStringLiteral("CSV (*.csv)"));
+};
 
 namespace {
 
@@ -47,6 +54,14 @@ constexpr int kColumnWidths[] = {35, 120, 90, 40, 55, 60, 200, 140, 140};
 
 constexpr int kAutoLimitRows = 2000, kAutoLimitCut = 1000;
 constexpr int kLongLimitRows = 10000, kLongLimitCut = 5000;
+// New rows reach the view in batches, at most this often.
+constexpr int kRowsIntervalMs = 50;
+
+// The exported columns, in the order of the file.
+constexpr TzPortObserverModel::Column kExportColumns[] = {
+    TzPortObserverModel::colTime,  TzPortObserverModel::colReg,     TzPortObserverModel::colFunc,
+    TzPortObserverModel::colName,  TzPortObserverModel::colRequest, TzPortObserverModel::colAnswer,
+    TzPortObserverModel::colValue, TzPortObserverModel::colTimeout};
 
 const char kTitle[] = "Наблюдение за линией";
 
@@ -106,6 +121,7 @@ void TfrmPortObserver::CreateGrid() {
     m_model = new TzPortObserverModel(this);
     SG = Named(new QTableView(this), "SG", QStringLiteral("Запросы и ответы на линии"));
     SG->setModel(m_model);
+    SG->setItemDelegate(new TzGridTextDelegate(SG));
     SG->setSelectionBehavior(QAbstractItemView::SelectRows);
     SG->setSelectionMode(QAbstractItemView::SingleSelection);
     SG->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -135,12 +151,16 @@ void TfrmPortObserver::CreateToolbar() {
 
     btnClear = Named(new QPushButton(QStringLiteral("Очистить"), this), "btnClear",
                      QStringLiteral("Очистить"));
+    btnExport = Named(new QPushButton(QStringLiteral("Экспорт"), this), "btnExport",
+                      QStringLiteral("Экспорт"));
+    btnExport->setToolTip(QStringLiteral("Сохранить строки таблицы в файл CSV"));
     btnPause = IconButton(this, "btnPause", PauseIcon(), QStringLiteral("Пауза"), {});
     btnPin = IconButton(this, "btnPin", PinIcon(), QStringLiteral("Закрепить панель"),
                         QStringLiteral("Позволяет вкл/откл авто-скрытие кнопок управления"));
     btnPin->setChecked(true);
 
     connect(btnClear, &QPushButton::clicked, this, &TfrmPortObserver::Clear);
+    connect(btnExport, &QPushButton::clicked, this, &TfrmPortObserver::btnExportClick);
     connect(btnFilters, &QPushButton::toggled, this, [this](bool down) {
         gbFilters->setVisible(down);
         if (down)
@@ -233,6 +253,12 @@ void TfrmPortObserver::CreateTimers() {
     InterfaceTimer->setInterval(100);
     connect(InterfaceTimer, &QTimer::timeout, this, &TfrmPortObserver::InterfaceTimerTimer);
     InterfaceTimer->start();
+
+    RowsTimer = new QTimer(this);
+    RowsTimer->setObjectName(QStringLiteral("RowsTimer"));
+    RowsTimer->setInterval(kRowsIntervalMs);
+    connect(RowsTimer, &QTimer::timeout, this, &TfrmPortObserver::RowsTimerTimer);
+    RowsTimer->start();
 }
 
 // A filtered or keyed table would mix rows of the old and the new choice, so it starts afresh.
@@ -270,6 +296,7 @@ void TfrmPortObserver::LayoutControls() {
     chFilters->raise();
     btnClear->setGeometry(btnFilters->geometry().right() + 7, top, 90, kToolbarHeight);
     btnPause->setGeometry(btnClear->geometry().right() + 7, top, kToolbarHeight, kToolbarHeight);
+    btnExport->setGeometry(btnPause->geometry().right() + 7, top, 90, kToolbarHeight);
     btnPin->setGeometry(width() - kPinRightGap - kToolbarHeight, top, kToolbarHeight,
                         kToolbarHeight);
 
@@ -302,70 +329,47 @@ bool TfrmPortObserver::PassesFilters(const TzPortObsRec &rec) const {
     return true;
 }
 
-void TfrmPortObserver::AddRequest(const TzPortObsRec &rec) {
+void TfrmPortObserver::AddRequest(const TzPortObsEntry &entry) {
     if (QThread::currentThread() != thread()) {
         QMetaObject::invokeMethod(
-            this, [this, rec] { AddRequest(rec); }, Qt::QueuedConnection);
+            this, [this, entry] { AddRequest(entry); }, Qt::QueuedConnection);
         return;
     }
-    if (btnPause->isChecked() || !PassesFilters(rec))
+    if (btnPause->isChecked() || !PassesFilters(entry.Rec))
         return;
-    const QString requestHex = FrameHexText(rec.Cmd);
-    const QString requestDec = FrameDecText(rec.Cmd);
-
-    const bool staticMode = rbStatica->isChecked();
-    int row = staticMode ? m_model->FindRowByReg(rec.Reg) : -1;
+    int row = rbStatica->isChecked() ? m_model->FindRowByReg(entry.Rec.Reg) : -1;
     const bool matched = row >= 0;
-    const bool followNewest = LastRowSelected();
     if (!matched) {
         row = m_model->Cell(0, Col::colIndex).isEmpty() ? 0 : m_model->AppendEmptyRow();
         m_model->EmptyRow(row);
     }
-
-    m_model->SetCell(row, Col::colIndex, QString::number(rec.Index));
-    m_model->SetCell(row, Col::colTime,
-                     QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
-    m_model->SetCell(row, Col::colReg, RegisterText(rec.Reg));
-    m_model->SetCell(row, Col::colName, rec.Name);
-    m_model->SetCell(row, Col::colFunc, FunctionText(rec.Func));
-    m_model->SetCell(row, Col::colRequest, rbHex->isChecked() ? requestHex : requestDec);
-
-    // A reused static row keeps its answer until the next answer replaces it.
-    TzRowTick tick = matched ? *m_model->Tick(row) : TzRowTick{};
-    tick.TickCount = TickSource();
-    tick.RequestHex = requestHex;
-    tick.RequestDec = requestDec;
-    tick.Name = rec.Name;
-    tick.Reg = rec.Reg;
-    m_model->SetTick(row, tick);
-
-    if (!staticMode && followNewest)
-        SelectRow(row);
+    m_model->FillRequest(row, entry, rbHex->isChecked(), matched);
 }
 
-void TfrmPortObserver::AddAnswer(const TzPortObsRec &rec) {
+void TfrmPortObserver::AddAnswer(const TzPortObsEntry &entry) {
     if (QThread::currentThread() != thread()) {
         QMetaObject::invokeMethod(
-            this, [this, rec] { AddAnswer(rec); }, Qt::QueuedConnection);
+            this, [this, entry] { AddAnswer(entry); }, Qt::QueuedConnection);
         return;
     }
-    const QString answerHex = FrameHexText(rec.Cmd);
-    const QString answerDec = FrameDecText(rec.Cmd);
-    const int row = m_model->FindRowByIndex(QString::number(rec.Index));
+    const int row = m_model->FindRowByIndex(entry.Rec.Index);
     if (row < 0)
         return;
+    const TzRowTick *tick = m_model->Tick(row);
+    const uint32_t elapsed = tick ? uint32_t(entry.TickCount - tick->TickCount) : 0;
+    if (m_model->FillAnswer(row, entry, rbHex->isChecked(), elapsed))
+        WidenAnswerColumn(m_model->Cell(row, Col::colAnswer));
+}
 
-    uint32_t elapsed = 0;
-    if (TzRowTick *tick = m_model->Tick(row)) {
-        elapsed = uint32_t(TickSource() - tick->TickCount);
-        tick->AnswerHex = answerHex;
-        tick->AnswerDec = answerDec;
-    }
-    const QString answer = rbHex->isChecked() ? answerHex : answerDec;
-    m_model->SetCell(row, Col::colValue, rec.Value);
-    m_model->SetCell(row, Col::colTimeout, ElapsedText(elapsed));
-    m_model->SetCell(row, Col::colAnswer, answer);
-    WidenAnswerColumn(answer);
+void TfrmPortObserver::RowsTimerTimer() {
+    ShowPendingRows();
+}
+
+// The view follows the newest row in dynamic mode until the user selects an earlier one.
+void TfrmPortObserver::ShowPendingRows() {
+    const bool followNewest = rbDinamica->isChecked() && LastRowSelected();
+    if (m_model->ShowPendingRows() && followNewest)
+        SelectRow(m_model->rowCount() - 1);
 }
 
 bool TfrmPortObserver::LastRowSelected() const {
@@ -380,7 +384,17 @@ void TfrmPortObserver::SelectRow(int row) {
 }
 
 void TfrmPortObserver::WidenAnswerColumn(const QString &text) {
-    const int needed = SG->fontMetrics().horizontalAdvance(text) + kAnswerSpare;
+    // Every open monitor gets the same answer in turn, and they share the grid's font: the text
+    // is measured once for all of them.
+    static QString measuredText;
+    static QFont measuredFont;
+    static int measuredWidth = 0;
+    if (text != measuredText || SG->font() != measuredFont) {
+        measuredText = text;
+        measuredFont = SG->font();
+        measuredWidth = SG->fontMetrics().horizontalAdvance(text);
+    }
+    const int needed = measuredWidth + kAnswerSpare;
     if (needed > SG->columnWidth(Col::colAnswer))
         SG->setColumnWidth(Col::colAnswer, needed);
 }
@@ -400,16 +414,20 @@ void TfrmPortObserver::ClearInStaticMode() {
         Clear();
 }
 
+// A table above its limit keeps its newest (limit - cut) rows: at a few records a second that is
+// the cut of the oldest rows, and at thousands a second the table still stays bounded.
 void TfrmPortObserver::AutoClearTimerTimer() {
     if (m_removing)
         return;
     const bool autoLimit = btnAutoLimit->isChecked();
     const int limit = autoLimit ? kAutoLimitRows : kLongLimitRows;
     const int cut = autoLimit ? kAutoLimitCut : kLongLimitCut;
-    if (m_model->rowCount() + 1 <= limit) // the header row counts
+    const int rows = m_model->RowTotal();
+    if (rows + 1 <= limit) // the header row counts
         return;
     m_removing = true;
-    m_model->RemoveOldestRows(cut);
+    ShowPendingRows();
+    m_model->RemoveOldestRows(rows - (limit - cut));
     m_removing = false;
 }
 
@@ -425,9 +443,8 @@ void TfrmPortObserver::ShowToolbar(bool shown) {
         gbFilters->hide();
         btnFilters->setChecked(false);
     }
-    for (QWidget *control : {static_cast<QWidget *>(btnFilters), static_cast<QWidget *>(btnClear),
-                             static_cast<QWidget *>(btnPause), static_cast<QWidget *>(chFilters),
-                             static_cast<QWidget *>(btnPin)})
+    for (QWidget *control : std::initializer_list<QWidget *>{btnFilters, btnClear, btnPause,
+                                                             btnExport, chFilters, btnPin})
         control->setVisible(shown);
     LayoutControls();
 }
@@ -450,6 +467,36 @@ void TfrmPortObserver::CopySelectedRow() {
         lines << TzPortObserverModel::HeaderText(column) + QStringLiteral(": ") +
                      m_model->Cell(row, column);
     CopyTextToClipboard(lines.join(QStringLiteral("\r\n")));
+}
+
+bool TfrmPortObserver::ExportCsv(const QString &path, QString *error) {
+    ShowPendingRows();
+    QList<QStringList> lines;
+    QStringList header;
+    for (const Col column : kExportColumns)
+        header << TzPortObserverModel::HeaderText(column);
+    lines << header;
+    const QHeaderView *rows = SG->verticalHeader();
+    for (int visual = 0; visual < m_model->rowCount(); ++visual) {
+        const int row = rows->logicalIndex(visual);
+        if (SG->isRowHidden(row) || m_model->Cell(row, Col::colIndex).isEmpty())
+            continue; // the empty row of a fresh table holds no request
+        QStringList line;
+        for (const Col column : kExportColumns)
+            line << m_model->Cell(row, column);
+        lines << line;
+    }
+    return SaveCsvFile(path, lines, error);
+}
+
+void TfrmPortObserver::btnExportClick() {
+    const QString path = ExportPathSource(this);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!ExportCsv(path, &error))
+        QMessageBox::warning(this, QStringLiteral("Экспорт"),
+                             QStringLiteral("Не удалось сохранить файл %1\n%2").arg(path, error));
 }
 
 void TfrmPortObserver::closeEvent(QCloseEvent *event) {

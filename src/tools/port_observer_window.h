@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-#include <cstdint>
 #include <functional>
 
 class QCheckBox;
@@ -26,23 +25,26 @@ public:
     explicit TfrmPortObserver(QWidget *owner = nullptr);
     ~TfrmPortObserver() override;
 
-    // Safe from any thread: a record from elsewhere is queued to the window's thread.
-    void AddRequest(const TzPortObsRec &rec) override;
-    void AddAnswer(const TzPortObsRec &rec) override;
+    // Safe from any thread: an entry from elsewhere is queued to the window's thread.
+    void AddRequest(const TzPortObsEntry &entry) override;
+    void AddAnswer(const TzPortObsEntry &entry) override;
 
     void Clear();
+
+    // Saves the rows shown, in view order, as a CSV table; false with the reason in error.
+    bool ExportCsv(const QString &path, QString *error = nullptr);
+    // Asks where to save the export; an empty answer saves nothing. A file dialog unless replaced.
+    static std::function<QString(QWidget *parent)> ExportPathSource;
 
     // The port only names the window.
     void SetComPort(int comPort, const QString &portName);
     int ComPort() const { return m_comPort; }
 
-    // The millisecond tick counter behind the "Таймаут" column.
-    static std::function<uint32_t()> TickSource;
-
     QTableView *SG = nullptr;
     QPushButton *btnFilters = nullptr;
     QCheckBox *chFilters = nullptr;
     QPushButton *btnClear = nullptr;
+    QPushButton *btnExport = nullptr;
     QToolButton *btnPause = nullptr;
     QToolButton *btnPin = nullptr;
     QGroupBox *gbFilters = nullptr;
@@ -57,10 +59,13 @@ public:
     QPushButton *btnAutoLimit = nullptr;
     QTimer *AutoClearTimer = nullptr;
     QTimer *InterfaceTimer = nullptr;
+    QTimer *RowsTimer = nullptr;
 
 public slots:
     void AutoClearTimerTimer(); // cuts the oldest rows of a table above its limit
     void InterfaceTimerTimer(); // hides the toolbar while unpinned and the mouse is away
+    void RowsTimerTimer();      // shows the rows and changes gathered since its last tick
+    void btnExportClick();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -76,6 +81,7 @@ private:
     void LayoutControls();
 
     bool PassesFilters(const TzPortObsRec &rec) const;
+    void ShowPendingRows();
     bool LastRowSelected() const;
     void SelectRow(int row);
     void WidenAnswerColumn(const QString &text);

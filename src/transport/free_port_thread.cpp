@@ -214,12 +214,18 @@ void TzFreePortThread::ServeHead(Lock &lock) {
     // The worker's own copy: a ClearRequestList meanwhile cannot take the frame away.
     const TzReq req = RequestList.front();
     lock.unlock();
+    const auto started = std::chrono::steady_clock::now();
     const TzExchangeResult result = m_line->Transfer(req.Cmd);
+    // Nothing came for at least the pause: the line has had its silence already. Without
+    // this a search over a silent line would spend half its time pausing at the fast rates.
+    const bool silentLongEnough = result.ErrorCode == kErrNoAnswer &&
+                                  std::chrono::steady_clock::now() - started >= kPauseAfterExchange;
     lock.lock();
     HandOver(req.UID, result, lock);
     // Removed only now, so the answered frame is refused if the callback queues it again.
     RemoveRequest(req.UID);
-    PauseAfterExchange(lock);
+    if (!silentLongEnough)
+        PauseAfterExchange(lock);
 }
 
 void TzFreePortThread::PauseAfterExchange(Lock &lock) {

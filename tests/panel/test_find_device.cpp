@@ -1,6 +1,8 @@
 #include "panel/find_device.h"
+#include "panel/find_probe.h"
 #include "panel/serial_port_list.h"
 #include "sim_process.h"
+#include "transport/utils.h"
 
 #include <QSerialPort>
 #include <QTest>
@@ -23,6 +25,13 @@ const QString kBusyCaption = QStringLiteral("Уведомление");
 
 QByteArray Hex(const char *text) {
     return QByteArray::fromHex(text);
+}
+
+// The frame with its CRC appended, low byte first.
+QByteArray WithCrc(const char *text) {
+    const QByteArray frame = QByteArray::fromHex(text);
+    const uint16_t crc = ModbusCRC16(TStringBytes::FromBytes(frame), int(frame.size()));
+    return frame + char(crc & 0xFF) + char(crc >> 8);
 }
 
 QList<int> Range(int first, int last) {
@@ -98,6 +107,8 @@ private slots:
     void probeFrame();
     void recognition_data();
     void recognition();
+    void answersToTheProbe_data();
+    void answersToTheProbe();
 
     void answerAtAddress16_data();
     void answerAtAddress16();
@@ -112,6 +123,7 @@ private slots:
     void portThatCannotBeOpenedFails();
     void zeroTimeoutFails();
     void engineIsPublishedWhileItExists();
+    void sweepRunsAPassUnderEachLineInTurn();
 };
 
 void TestFindDevice::probeFrame_data() {
@@ -148,6 +160,29 @@ void TestFindDevice::recognition() {
     QCOMPARE(TfrmFindDevice::IsTarvexAnswer(TStringBytes::FromBytes(answer)), tarvex);
 }
 
+// Only an answer to the probe counts: from the probed address, to its function, with its CRC.
+void TestFindDevice::answersToTheProbe_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("counts");
+    QTest::newRow("Tarvex module") << WithCrc("10 04 04 00 49 00 01") << true;
+    QTest::newRow("another device") << WithCrc("10 04 04 00 48 00 01") << true;
+    QTest::newRow("exception answer") << WithCrc("10 84 02") << true;
+    QTest::newRow("corrupt checksum") << Hex("10 04 04 00 49 00 01 15 6C") << false;
+    QTest::newRow("another address") << WithCrc("11 04 04 00 49 00 01") << false;
+    QTest::newRow("another function") << WithCrc("10 03 04 00 49 00 01") << false;
+    QTest::newRow("exception to another function") << WithCrc("10 83 02") << false;
+    QTest::newRow("the probe, inverted") << Hex("EF FB 6F FF FF FD A0 75") << false;
+    QTest::newRow("too short") << Hex("10 04") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestFindDevice::answersToTheProbe() {
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, counts);
+    const TStringBytes probe = TfrmFindDevice::ProbeFrame(16);
+    QCOMPARE(AnswersFindProbe(probe, TStringBytes::FromBytes(answer)), counts);
+}
+
 void TestFindDevice::answerAtAddress16_data() {
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QList<int>>("found");
@@ -159,6 +194,12 @@ void TestFindDevice::answerAtAddress16_data() {
                                            << Hex("10 04 04 00 48 00 01 BB 53") << false;
     QTest::newRow("silent module")
         << QStringList{"--silent"} << QList<int>{} << QByteArray() << false;
+    QTest::newRow("refusing module") << QStringList{"--exception", "36864:2"} << QList<int>{16}
+                                     << Hex("10 84 02 92 C4") << false;
+    QTest::newRow("corrupt answers")
+        << QStringList{"--corrupt-every", "1"} << QList<int>{} << QByteArray() << false;
+    QTest::newRow("module at another rate")
+        << QStringList{"--check-line", "--baud", "19200"} << QList<int>{} << QByteArray() << false;
 }
 
 // Addresses 1..20 around the module: every probe is reported, an answer only where one came.
@@ -360,6 +401,47 @@ void TestFindDevice::engineIsPublishedWhileItExists() {
         QVERIFY(!engine.isVisible());
     }
     QVERIFY(!frmFindDevice);
+}
+
+// A sweep: one pass under each line in turn, on its own worker; a line the port refuses (a
+// pseudo-terminal refuses even parity) is passed over, and the module answers only the pass
+// under its own settings.
+void TestFindDevice::sweepRunsAPassUnderEachLineInTurn() {
+    SearchFixture f({"--check-line", "--baud", "19200", "--format", "8N2"});
+    QVERIFY(f.ok());
+    f.engine->Lines = {{115200, 0, 10}, {115200, 2, 10}, {19200, 3, 15}, {9600, 1, 30}};
+    f.engine->FirstAddr = 15;
+    f.engine->LastAddr = 17;
+    f.engine->Cycled = false;
+    QList<QPair<int, int>> lines;
+    QList<QPair<int, int>> foundUnder;
+    int ends = 0;
+    f.engine->OnFindLine = [&](const TzFindLine &line) {
+        lines.append({line.BaudRate, line.Format});
+    };
+    f.engine->OnFindAddr = [&](int aAddr, const TStringBytes &) {
+        f.found.append(aAddr);
+        foundUnder.append({f.engine->CurrentLine().BaudRate, f.engine->CurrentLine().Format});
+    };
+    f.engine->OnFindEnd = [&] { ++ends; };
+
+    QVERIFY(f.engine->Start());
+    QVERIFY(QTest::qWaitFor([&] { return !f.engine->InFindProgress(); }, kPassWaitMs));
+
+    QCOMPARE(lines, (QList<QPair<int, int>>{{115200, 0}, {19200, 3}, {9600, 1}}));
+    QCOMPARE(f.positions, (QList<int>{15, 16, 17, 15, 16, 17, 15, 16, 17}));
+    QCOMPARE(f.found, QList<int>{16});
+    QCOMPARE(foundUnder, (QList<QPair<int, int>>{{19200, 3}}));
+    QCOMPARE(ends, 1);
+    QVERIFY(f.warnings.isEmpty());
+    QVERIFY(CanOpen(f.port()));
+    // The module heard the probe under every line, and answered noise to the two that differ.
+    QTRY_COMPARE_WITH_TIMEOUT(f.sim().answers().size(), 3, kLongWaitMs);
+    const QByteArray good = WithCrc("10 04 04 00 49 00 01");
+    QList<bool> goodAnswers;
+    for (const SimProcess::Frame &answer : f.sim().answers())
+        goodAnswers.append(answer.bytes == good);
+    QCOMPARE(goodAnswers, (QList<bool>{false, true, false}));
 }
 
 QTEST_MAIN(TestFindDevice)

@@ -8,6 +8,8 @@
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -54,6 +57,8 @@ private slots:
     void doubleClickWhileSearchingFindsThePortBusy();
     void noSearchWhileConnected();
     void lineMonitorShowsTheTraffic();
+    void sweepFindsTheModuleAtItsSettings();
+    void foundListSavedFromTheContextMenu();
 };
 
 void TestPanelSearch::searchFindsTheModule() {
@@ -169,8 +174,10 @@ void TestPanelSearch::noSearchWhileConnected() {
     p.FindAddrProc(16, TypeAnswer(16, 73));
     QTest::mouseClick(p.btnComPort, Qt::LeftButton);
     QVERIFY(p.panFind->isVisible()); // a list with entries shows beside the open panel
+    QVERIFY(!p.chkSearchSweep->isHidden());
     QVERIFY(f.connectAndPoll());
     QVERIFY(p.imgFindDevice->isHidden());
+    QVERIFY(p.chkSearchSweep->isHidden());
     p.imgFindDeviceClick();
     QVERIFY(!engine.InFindProgress());
     QVERIFY(!p.FindStart());
@@ -199,6 +206,99 @@ void TestPanelSearch::lineMonitorShowsTheTraffic() {
     for (TzPortObserver *observer : PortObservers())
         dynamic_cast<QWidget *>(observer)->close();
     QVERIFY(PortObservers().isEmpty());
+}
+
+// A module at 19200 8N2 answers noise to every other rate and format; the sweep, fastest rate
+// first, lists it once with its settings, and a click on it sets up a connection that works.
+void TestPanelSearch::sweepFindsTheModuleAtItsSettings() {
+    PanelFixture f({"--check-line", "--baud", "19200", "--format", "8N2"});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TfrmFindDevice engine;
+    engine.FirstAddr = 15; // a short pass keeps the sweep quick
+    engine.LastAddr = 17;
+    p.txtLineTimeout->setText("10");
+    if (!p.panComPort->isVisible())
+        QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QVERIFY(p.chkSearchSweep->isVisible());
+    QCOMPARE(p.chkSearchSweep->text(), QStringLiteral("Перебирать скорости и форматы"));
+    p.chkSearchSweep->click();
+    QTest::mouseClick(p.imgFindDevice, Qt::LeftButton);
+    QVERIFY(engine.InFindProgress());
+    QVERIFY(!p.chkSearchSweep->isEnabled());
+    QVERIFY(p.labFindLine->isVisible());
+    // What the panel shows beside the progress bar while the module answers.
+    QStringList shownAtFind;
+    const auto panelFindAddr = engine.OnFindAddr;
+    engine.OnFindAddr = [&](int addr, const TStringBytes &answer) {
+        panelFindAddr(addr, answer);
+        shownAtFind << p.labFindLine->text();
+    };
+
+    QTRY_VERIFY_WITH_TIMEOUT(ListLines(p.FindListBox).contains("[16] Tarvex 19200 8N2"), 30000);
+    QTest::mouseClick(p.imgFindDevice, Qt::LeftButton); // stop
+    QVERIFY(!engine.InFindProgress());
+
+    QCOMPARE(ListLines(p.FindListBox), QStringList{"[16] Tarvex 19200 8N2"});
+    QCOMPARE(shownAtFind, QStringList{"19200 8N2"});
+    // Every line before it was tried, but a pseudo-terminal refuses even parity: the module
+    // answered each of the others with noise, which lists nothing.
+    const QList<TzFindLine> lines = p.SearchSweepLines(10);
+    QCOMPARE(lines.first().BaudRate, 115200);
+    int linesBefore = 0;
+    for (const TzFindLine &line : lines) {
+        if (line.BaudRate == 19200 && line.Format == 3)
+            break;
+        linesBefore += line.Format != 2;
+    }
+    const QByteArray good = TStringBytes::FromBytes({16, 4, 4, 0, 73, 0, 1, 0xEA, 0x93}).AsBytes();
+    const QList<SimProcess::Frame> answers = f.sim().answers();
+    int noiseBefore = 0;
+    while (noiseBefore < answers.size() && answers[noiseBefore].bytes != good)
+        ++noiseBefore;
+    QCOMPARE(noiseBefore, linesBefore);
+    QVERIFY(noiseBefore < answers.size());
+
+    const QRect entry = p.FindListBox->visualItemRect(p.FindListBox->item(0));
+    QTest::mouseClick(p.FindListBox->viewport(), Qt::LeftButton, {}, entry.center());
+    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
+    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("19200"));
+    QCOMPARE(p.cbLineFormat->currentText(), QStringLiteral("MODBUS RTU 8N2"));
+    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("15")); // the minimum at 19200
+    QVERIFY(f.connectAndPoll(5000));
+    QVERIFY(p.Connected);
+}
+
+void TestPanelSearch::foundListSavedFromTheContextMenu() {
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    p.cbLineBaudRate->setCurrentText("38400");
+    p.cbLineFormat->setCurrentIndex(3);
+    p.FindAddrProc(16, TypeAnswer(16, 73));
+    p.FindAddrProc(5, TypeAnswer(5, 72));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("устройства.csv");
+    const auto realSource = TfrTarvex::FindListPathSource;
+    TfrTarvex::FindListPathSource = [&](QWidget *) { return path; };
+    auto *save = p.FindListBox->findChild<QAction *>("actFindListSave");
+    QVERIFY(save);
+    QCOMPARE(save->text(), QStringLiteral("Сохранить список..."));
+    QVERIFY(p.FindListBox->actions().contains(save));
+    QCOMPARE(p.FindListBox->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+    save->trigger();
+    TfrTarvex::FindListPathSource = realSource;
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(),
+             QByteArray("\xEF\xBB\xBF") +
+                 QString("Адрес;Скорость;Формат;Устройство;Ответ\r\n"
+                         "16;38400;MODBUS RTU 8N2;Tarvex;10.04.04.00.49.00.01.00.00\r\n"
+                         "5;38400;MODBUS RTU 8N2;Unknown;05.04.04.00.48.00.01.00.00\r\n")
+                     .toUtf8());
 }
 
 QTEST_MAIN(TestPanelSearch)

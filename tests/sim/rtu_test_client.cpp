@@ -13,6 +13,19 @@ bool RtuTestClient::open(const QString &portPath) {
     return true;
 }
 
+bool RtuTestClient::setLine(qint32 baud, QSerialPort::Parity parity,
+                            QSerialPort::StopBits stopBits) {
+    // Qt applies the settings it holds when it opens a port, so they are set in between.
+    m_port.close();
+    m_port.setBaudRate(baud);
+    m_port.setParity(parity);
+    m_port.setStopBits(stopBits);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    m_port.clear();
+    return true;
+}
+
 QByteArray RtuTestClient::exchange(const QByteArray &frame, int firstByteMs) {
     m_port.clear();
     m_port.readAll();

@@ -10,6 +10,10 @@
 class RtuTestClient {
 public:
     bool open(const QString &portPath); // 9600 8N1
+    // Reopens the port with other line settings; false when the port refuses them (a
+    // pseudo-terminal refuses even parity). Qt's change from odd parity to none on an open
+    // port leaves the odd-parity flag set, which a pseudo-terminal shows as odd parity.
+    bool setLine(qint32 baud, QSerialPort::Parity parity, QSerialPort::StopBits stopBits);
     QString errorString() const { return m_port.errorString(); }
 
     // Sends the frame with its CRC appended; the answer as received, empty when none came

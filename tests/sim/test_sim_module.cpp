@@ -96,6 +96,8 @@ private slots:
     void networkTimeout_data();
     void networkTimeout();
     void frameLog();
+    void lineSettingsChecked_data();
+    void lineSettingsChecked();
     void linkAndStandardInput();
     void badOptions_data();
     void badOptions();
@@ -430,6 +432,70 @@ void TestSimModule::frameLog() {
     QCOMPARE(answers[0].bytes, answer);
     QVERIFY(frames[0].ms <= answers[0].ms);
     QVERIFY(answers[0].ms <= frames[1].ms);
+}
+
+void TestSimModule::lineSettingsChecked_data() {
+    QTest::addColumn<bool>("checkLine");
+    QTest::addColumn<int>("moduleBaud");
+    QTest::addColumn<QString>("moduleFormat");
+    QTest::addColumn<int>("masterBaud");
+    QTest::addColumn<int>("masterParity");
+    QTest::addColumn<int>("masterStopBits");
+    QTest::addColumn<bool>("understood");
+
+    const int none = QSerialPort::NoParity, odd = QSerialPort::OddParity;
+    const int one = QSerialPort::OneStop, two = QSerialPort::TwoStop;
+    QTest::newRow("same settings") << true << 9600 << "8N1" << 9600 << none << one << true;
+    QTest::newRow("master slower") << true << 19200 << "8N1" << 9600 << none << one << false;
+    QTest::newRow("master faster") << true << 9600 << "8N1" << 115200 << none << one << false;
+    QTest::newRow("14400, a rate without its own constant")
+        << true << 14400 << "8N1" << 14400 << none << one << true;
+    QTest::newRow("28800 against 14400") << true << 14400 << "8N1" << 28800 << none << one << false;
+    QTest::newRow("master two stop bits") << true << 9600 << "8N1" << 9600 << none << two << false;
+    QTest::newRow("module two stop bits") << true << 9600 << "8N2" << 9600 << none << one << false;
+    QTest::newRow("both 19200 8N2") << true << 19200 << "8N2" << 19200 << none << two << true;
+    QTest::newRow("master odd parity") << true << 9600 << "8N1" << 9600 << odd << one << false;
+    QTest::newRow("module odd parity") << true << 9600 << "8O1" << 9600 << none << one << false;
+    QTest::newRow("both odd parity") << true << 9600 << "8O1" << 9600 << odd << one << true;
+    // A pseudo-terminal keeps no parity-enable bit, so even parity passes for none.
+    QTest::newRow("module even, master none")
+        << true << 9600 << "8E1" << 9600 << none << one << true;
+    QTest::newRow("unchecked line, rates differ")
+        << false << 19200 << "8N1" << 9600 << none << one << true;
+}
+
+// A master at other settings gets noise back; set right, it gets the module's answer.
+void TestSimModule::lineSettingsChecked() {
+    QFETCH(bool, checkLine);
+    QFETCH(int, moduleBaud);
+    QFETCH(QString, moduleFormat);
+    QFETCH(int, masterBaud);
+    QFETCH(int, masterParity);
+    QFETCH(int, masterStopBits);
+    QFETCH(bool, understood);
+    QStringList args = {"--baud", QString::number(moduleBaud), "--format", moduleFormat};
+    if (checkLine)
+        args << "--check-line";
+    Module module(args);
+    QVERIFY(module.start());
+    QVERIFY(module.client.setLine(masterBaud, QSerialPort::Parity(masterParity),
+                                  QSerialPort::StopBits(masterStopBits)));
+
+    const QByteArray answer = module.exchange(readInput(36864));
+
+    QVERIFY(!answer.isEmpty());
+    if (understood) {
+        QCOMPARE(RtuTestClient::values(answer), QList<quint16>{73});
+        return;
+    }
+    QVERIFY(!RtuTestClient::crcOk(answer));
+    QVERIFY(answer[0] != char(kAddr));
+    const QSerialPort::Parity parity =
+        moduleFormat[1] == 'O' ? QSerialPort::OddParity : QSerialPort::NoParity;
+    const QSerialPort::StopBits stopBits =
+        moduleFormat[2] == '2' ? QSerialPort::TwoStop : QSerialPort::OneStop;
+    QVERIFY(module.client.setLine(moduleBaud, parity, stopBits));
+    QCOMPARE(module.readValues(readInput(36864)), QList<quint16>{73});
 }
 
 void TestSimModule::linkAndStandardInput() {

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -28,6 +29,8 @@ using enum TzPortObserverModel::Column;
 
 const QByteArray kReadFrame = QByteArray::fromHex("0103100000018ACA");
 const QByteArray kAnswerFrame = QByteArray::fromHex("01030200497986");
+// QString drops a leading byte-order mark, so the expected files are put together as bytes.
+const QByteArray kByteOrderMark = "\xEF\xBB\xBF";
 
 uint32_t g_tick = 0;
 
@@ -111,6 +114,13 @@ private slots:
     void windowShapeAndPinPlacement();
     void toolbarHidesWhileUnpinnedAndMouseAway();
     void recordsFromAnotherThreadReachTheWindow();
+    void answerFindsItsRowAfterTrimming_data();
+    void answerFindsItsRowAfterTrimming();
+    void rowsReachTheViewInBatches();
+    void exportWritesTheRowsShown_data();
+    void exportWritesTheRowsShown();
+    void exportButton_data();
+    void exportButton();
 
 private:
     template <typename T> T *Control(const char *name) const {
@@ -120,8 +130,20 @@ private:
         return control;
     }
     QAbstractItemModel *Grid() const { return Control<QTableView>("SG")->model(); }
-    int Rows() const { return Grid()->rowCount(); }
-    QString Cell(int row, int column) const { return Grid()->index(row, column).data().toString(); }
+    // The rows gathered since the last batch are shown first, as the window's timer does.
+    void Show() const { m_window->RowsTimerTimer(); }
+    int Rows() const {
+        Show();
+        return Grid()->rowCount();
+    }
+    QString Cell(int row, int column) const {
+        Show();
+        return Grid()->index(row, column).data().toString();
+    }
+    int CurrentRow() const {
+        Show();
+        return Control<QTableView>("SG")->currentIndex().row();
+    }
     void ChooseDynamicMode() { Control<QRadioButton>("rbDinamica")->click(); }
     void Prepare(Trigger trigger);
     void Act(Trigger trigger);
@@ -131,20 +153,21 @@ private:
 };
 
 void TestPortObserver::init() {
-    m_realTicks = TfrmPortObserver::TickSource;
+    m_realTicks = PortObserverTicks;
     g_tick = 1000;
-    TfrmPortObserver::TickSource = [] { return g_tick; };
+    PortObserverTicks = [] { return g_tick; };
     QVERIFY(PortObservers().isEmpty());
     m_window = CreatePortObserver(nullptr);
     QCOMPARE(PortObservers(), QList<TzPortObserver *>{m_window.data()});
     // The tests drive the timers' slots themselves.
     Control<QTimer>("AutoClearTimer")->stop();
     Control<QTimer>("InterfaceTimer")->stop();
+    Control<QTimer>("RowsTimer")->stop();
 }
 
 void TestPortObserver::cleanup() {
     delete m_window.data();
-    TfrmPortObserver::TickSource = m_realTicks;
+    PortObserverTicks = m_realTicks;
     QVERIFY(PortObservers().isEmpty());
 }
 
@@ -349,7 +372,7 @@ void TestPortObserver::dynamicModeFollowsNewestRowUntilUserLooksBack() {
     for (int id = 1; id <= 3; ++id)
         ObserversAddRequest(Request(id, 3, 100));
     QCOMPARE(Rows(), 3);
-    QCOMPARE(grid->currentIndex().row(), 2);
+    QCOMPARE(CurrentRow(), 2);
 
     // Answers find their own row even when the register repeats.
     ObserversAddAnswer(Answer(1, kAnswerFrame, "first"));
@@ -359,11 +382,11 @@ void TestPortObserver::dynamicModeFollowsNewestRowUntilUserLooksBack() {
     grid->selectRow(0);
     ObserversAddRequest(Request(4, 3, 100));
     QCOMPARE(Rows(), 4);
-    QCOMPARE(grid->currentIndex().row(), 0);
+    QCOMPARE(CurrentRow(), 0);
 
     grid->selectRow(3);
     ObserversAddRequest(Request(5, 3, 100));
-    QCOMPARE(grid->currentIndex().row(), 4);
+    QCOMPARE(CurrentRow(), 4);
     QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
 }
 
@@ -503,7 +526,7 @@ void TestPortObserver::clearLeavesNothingToReRender() {
     ObserversAddRequest(Request(3, 3, 100));
     QCOMPARE(Rows(), 1);
     QCOMPARE(Cell(0, colIndex), QString("3"));
-    QCOMPARE(Control<QTableView>("SG")->currentIndex().row(), 0);
+    QCOMPARE(CurrentRow(), 0);
 }
 
 void TestPortObserver::elapsedTime_data() {
@@ -551,6 +574,7 @@ void TestPortObserver::copySelectedRow() {
     g_tick += 12;
     ObserversAddAnswer(Answer(13));
     auto *grid = Control<QTableView>("SG");
+    Show();
     grid->selectRow(2); // grid row 3: the header row is row 0
     QGuiApplication::clipboard()->setText("before");
 
@@ -768,8 +792,8 @@ void TestPortObserver::toolbarHidesWhileUnpinnedAndMouseAway() {
     QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
     const QList<QWidget *> toolbar = {
         Control<QPushButton>("btnFilters"), Control<QPushButton>("btnClear"),
-        Control<QToolButton>("btnPause"), Control<QCheckBox>("chFilters"),
-        Control<QToolButton>("btnPin")};
+        Control<QToolButton>("btnPause"),   Control<QCheckBox>("chFilters"),
+        Control<QToolButton>("btnPin"),     Control<QPushButton>("btnExport")};
     auto *grid = Control<QTableView>("SG");
     auto *panel = Control<QGroupBox>("gbFilters");
     const QPoint away = m_window->frameGeometry().bottomRight() + QPoint(50, 50);
@@ -811,6 +835,193 @@ void TestPortObserver::recordsFromAnotherThreadReachTheWindow() {
 
     QTRY_COMPARE(Cell(0, colValue), QString("1"));
     QCOMPARE(Cell(0, colFunc), QString("06h"));
+}
+
+// Far more rows than the limit keeps: the cut leaves the newest ones, and an answer still lands
+// in the row of its own request, by id, wherever the cuts have moved that row.
+void TestPortObserver::answerFindsItsRowAfterTrimming_data() {
+    QTest::addColumn<bool>("dynamic");
+    QTest::addColumn<bool>("autoLimit");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<int>("rowsLeft");
+    QTest::addColumn<QList<int>>("answered"); // ids; those cut away find no row
+
+    QTest::newRow("dynamic, auto-limit, one cut")
+        << true << true << 2001 << 1000 << QList<int>{1002, 2001, 1500, 1001, 1};
+    QTest::newRow("dynamic, auto-limit, rows for several cuts")
+        << true << true << 4500 << 1000 << QList<int>{3501, 4500, 3500, 2000};
+    QTest::newRow("dynamic, long limit")
+        << true << false << 12000 << 5000 << QList<int>{7001, 9000, 12000, 7000, 50};
+    QTest::newRow("static, auto-limit")
+        << false << true << 2500 << 1000 << QList<int>{1501, 2500, 1800, 1500, 3};
+}
+
+void TestPortObserver::answerFindsItsRowAfterTrimming() {
+    QFETCH(bool, dynamic);
+    QFETCH(bool, autoLimit);
+    QFETCH(int, requests);
+    QFETCH(int, rowsLeft);
+    QFETCH(QList<int>, answered);
+    if (dynamic)
+        ChooseDynamicMode();
+    if (!autoLimit)
+        Control<QPushButton>("btnAutoLimit")->click();
+    // In dynamic mode registers repeat, so only the id can tell the rows apart.
+    const auto reg = [dynamic](int id) { return dynamic ? id % 7 : id; };
+    for (int id = 1; id <= requests; ++id) {
+        ObserversAddRequest(Request(id, 3, reg(id)));
+        if (id % 500 == 0)
+            Show(); // a batch reaches the view now and then, as the timer would show it
+    }
+
+    m_window->AutoClearTimerTimer();
+
+    QCOMPARE(Rows(), rowsLeft);
+    const int firstKept = requests - rowsLeft + 1;
+    for (int id : answered) {
+        g_tick += 1;
+        ObserversAddAnswer(Answer(id, kAnswerFrame, QString("answer %1").arg(id)));
+        QList<int> rowsWithValue;
+        for (int row = 0; row < Rows(); ++row)
+            if (Cell(row, colValue) == QString("answer %1").arg(id))
+                rowsWithValue << row;
+        if (id < firstKept) {
+            QVERIFY2(rowsWithValue.isEmpty(), qPrintable(QString("id %1 was cut").arg(id)));
+            continue;
+        }
+        QCOMPARE(rowsWithValue, QList<int>{id - firstKept});
+        QCOMPARE(Cell(id - firstKept, colIndex), QString::number(id));
+    }
+
+    // New requests still find their rows: a kept register in static mode, a new row otherwise.
+    ObserversAddRequest(Request(requests + 1, 3, reg(requests)));
+    ObserversAddAnswer(Answer(requests + 1, kAnswerFrame, "after the cut"));
+    const int expectedRow = dynamic ? rowsLeft : rowsLeft - 1;
+    QCOMPARE(Rows(), expectedRow + 1);
+    QCOMPARE(Cell(expectedRow, colIndex), QString::number(requests + 1));
+    QCOMPARE(Cell(expectedRow, colValue), QString("after the cut"));
+}
+
+// Rows wait for the next batch; an answer completes a row that is still waiting.
+void TestPortObserver::rowsReachTheViewInBatches() {
+    ChooseDynamicMode();
+    QSignalSpy inserted(Grid(), &QAbstractItemModel::rowsInserted);
+    for (int id = 1; id <= 50; ++id)
+        ObserversAddRequest(Request(id, 3, 100 + id));
+    ObserversAddAnswer(Answer(40, kAnswerFrame, "early"));
+    QCOMPARE(Grid()->rowCount(), 1); // the first request filled the empty row
+    QVERIFY(inserted.isEmpty());
+
+    m_window->RowsTimerTimer();
+
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 1);
+    QCOMPARE(inserted.first().at(2).toInt(), 49);
+    QCOMPARE(Grid()->rowCount(), 50);
+    QCOMPARE(Grid()->index(39, colValue).data().toString(), QString("early"));
+    QCOMPARE(Control<QTableView>("SG")->currentIndex().row(), 49);
+    m_window->RowsTimerTimer();
+    QCOMPARE(inserted.size(), 1);
+}
+
+void TestPortObserver::exportWritesTheRowsShown_data() {
+    QTest::addColumn<bool>("decimal");
+    QTest::addColumn<QString>("request1");
+    QTest::addColumn<QString>("answer1");
+    QTest::newRow("hex view") << false << "01.03.10.00.00.01.8A.CA"
+                              << "01.03.02.00.49.79.86";
+    QTest::newRow("dec view") << true << "01.03.16.00.00.01.138.202"
+                              << "01.03.02.00.73.121.134";
+}
+
+void TestPortObserver::exportWritesTheRowsShown() {
+    QFETCH(bool, decimal);
+    QFETCH(QString, request1);
+    QFETCH(QString, answer1);
+    ChooseDynamicMode();
+    ObserversAddRequest(Request(1, 3, 4096, kReadFrame, "Напряжение питания"));
+    g_tick += 12;
+    ObserversAddAnswer(Answer(1, kAnswerFrame, "24.1"));
+    ObserversAddRequest(
+        Request(2, 6, 60000, QByteArray::fromHex("1006EA6000017F4D"), "Команда; \"сброс\""));
+    g_tick += 7;
+    ObserversAddAnswer(Answer(2, QByteArray::fromHex("1006EA6000017F4D"), "ErrCode: 02h"));
+    ObserversAddRequest(Request(3, 5, 4608, QByteArray::fromHex("0105120000"), "Реле #1\nвкл"));
+    if (decimal)
+        Control<QRadioButton>("rbDec")->click();
+    const QStringList times = {Cell(0, colTime), Cell(1, colTime), Cell(2, colTime)};
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("монитор.csv");
+
+    QString error;
+    QVERIFY2(m_window->ExportCsv(path, &error), qPrintable(error));
+
+    const QString request2 = decimal ? "16.06.234.96.00.01.127.77" : "10.06.EA.60.00.01.7F.4D";
+    const QString request3 = decimal ? "01.05.18.00.00" : "01.05.12.00.00";
+    const QString expected = "Время;Регистр;Ф-ция;Название;Запрос;Ответ;Значение;Таймаут\r\n" +
+                             times[0] + ";4096 (0x1000);03h;Напряжение питания;" + request1 + ";" +
+                             answer1 + ";24.1;12 мс\r\n" + times[1] +
+                             ";60000 (0xEA60);06h;\"Команда; \"\"сброс\"\"\";" + request2 + ";" +
+                             request2 + ";ErrCode: 02h;7 мс\r\n" + times[2] +
+                             ";4608 (0x1200);05h;\"Реле #1\nвкл\";" + request3 + ";;;\r\n";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QCOMPARE(written, kByteOrderMark + expected.toUtf8());
+}
+
+void TestPortObserver::exportButton_data() {
+    QTest::addColumn<bool>("answerPath");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("a path chosen") << true << "export.csv" << true;
+    QTest::newRow("dialog cancelled") << false << "export.csv" << false;
+    QTest::newRow("folder missing") << true << "no/such/folder/export.csv" << false;
+}
+
+// The button asks for a path and saves there; the empty data row of a fresh table is left out.
+void TestPortObserver::exportButton() {
+    QFETCH(bool, answerPath);
+    QFETCH(QString, fileName);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(fileName);
+    const auto realSource = TfrmPortObserver::ExportPathSource;
+    int asked = 0;
+    TfrmPortObserver::ExportPathSource = [&](QWidget *parent) {
+        ++asked;
+        [&] { QCOMPARE(parent, m_window.data()); }();
+        return answerPath ? path : QString();
+    };
+    // A failed save warns in a message box; it is closed as soon as it shows.
+    const auto warned = std::make_shared<bool>(false);
+    QTimer::singleShot(0, m_window.data(), [warned] {
+        if (QWidget *box = QApplication::activeModalWidget()) {
+            *warned = true;
+            box->close();
+        }
+    });
+    auto *button = Control<QPushButton>("btnExport");
+    QCOMPARE(button->text(), QString("Экспорт"));
+    QCOMPARE(button->accessibleName(), QString("Экспорт"));
+
+    button->click();
+    TfrmPortObserver::ExportPathSource = realSource;
+
+    QCOMPARE(asked, 1);
+    QCOMPARE(QFile::exists(path), written);
+    QCOMPARE(*warned, answerPath && !written);
+    if (written) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(
+            file.readAll(),
+            kByteOrderMark +
+                QString("Время;Регистр;Ф-ция;Название;Запрос;Ответ;Значение;Таймаут\r\n").toUtf8());
+    }
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size() <= 1);
 }
 
 QTEST_MAIN(TestPortObserver)
