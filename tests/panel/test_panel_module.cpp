@@ -395,11 +395,11 @@ struct RebootCommands : TzPortObserver {
     int count = 0;
     RebootCommands() { PortObservers().append(this); }
     ~RebootCommands() override { PortObservers().removeOne(this); }
-    void AddRequest(const TzPortObsRec &rec) override {
-        if (rec.Func == 6 && rec.Reg == 60000)
+    void AddRequest(const TzPortObsEntry &entry) override {
+        if (entry.Rec.Func == 6 && entry.Rec.Reg == 60000)
             ++count;
     }
-    void AddAnswer(const TzPortObsRec &) override {}
+    void AddAnswer(const TzPortObsEntry &) override {}
 };
 
 // The reboot's wait handles events; a click in it must find the buttons disabled already.
