@@ -1,5 +1,6 @@
 #include "find_device.h"
 
+#include "model/modbus_answer_rule.h"
 #include "serial_port_list.h"
 #include "transport/utils.h"
 
@@ -82,7 +83,8 @@ void TfrmFindDevice::ApplyLineSettings() {
     dcb.Parity = formats[position].Parity;
     dcb.StopBits = formats[position].StopBits;
 
-    // A silent address is given up after Timeout; an answer ends at the first 10 ms gap.
+    // A silent address is given up after Timeout and the answer's wire time; an answer ends
+    // when whole, or at the first 10 ms gap when it is no answer to the probe.
     TzTimeouts &timeouts = FreePort->LocTimeouts();
     timeouts.ReadIntervalTimeout = 10;
     timeouts.ReadTotalTimeoutMultiplier = 0;
@@ -94,7 +96,7 @@ void TfrmFindDevice::ApplyLineSettings() {
 void TfrmFindDevice::QueueProbes() {
     for (int addr = kFirstAddr; addr <= kLastAddr; ++addr) {
         const TStringBytes cmd = ProbeFrame(addr);
-        if (!FreePort->SendCmd(cmd, addr))
+        if (!FreePort->SendCmd(cmd, addr, ModbusRtuAnswerRule(cmd)))
             continue;
         TzFindAnswer entry;
         entry.DevAddr = addr;

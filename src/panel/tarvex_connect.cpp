@@ -44,9 +44,9 @@ void TfrTarvex::DoConnect() {
     if (!CheckBlinkEditInt(txtLineAddr, address, 1, 247) ||
         !CheckBlinkEditInt(txtLineTimeout, timeout, kNotSet, kNotSet))
         return;
-    // The timeout only has to reach the line's minimum; the worker uses fixed timeouts.
     if (!CheckTimeout(timeout, BaudRate)) {
-        txtLineTimeout->setText(QString::number(GetTimeout(BaudRate)));
+        timeout = GetTimeout(BaudRate);
+        txtLineTimeout->setText(QString::number(timeout));
         BlinkEdit(txtLineTimeout);
     }
 
@@ -65,10 +65,11 @@ void TfrTarvex::DoConnect() {
             ModbusAsyncAnswer(port, uid, answer, errCode);
         });
     FreePort->LocDCB().BaudRate = BaudRate;
+    // A request waits for its answer's wire time plus the operator's timeout.
     TzTimeouts &timeouts = FreePort->LocTimeouts();
     timeouts.ReadIntervalTimeout = 10;
-    timeouts.ReadTotalTimeoutMultiplier = 1;
-    timeouts.ReadTotalTimeoutConstant = 100;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = timeout;
     timeouts.WriteTotalTimeoutMultiplier = 10;
     timeouts.WriteTotalTimeoutConstant = 0;
     FormatToFreePort();
