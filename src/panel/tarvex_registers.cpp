@@ -203,6 +203,13 @@ int TfrTarvex::PendingAnswerCount() {
     return int(ModbusAnswerList.size());
 }
 
+// Asks the worker rather than the pending records: a record goes as its answer is handled, the
+// request only once the handler has returned.
+bool TfrTarvex::ReadWaiting(int id) const {
+    const TzTag *tag = Device ? Device->GetTagByID(id) : nullptr;
+    return tag && FreePort && FreePort->HoldsFrame(BuildReadRequest(*tag));
+}
+
 void TfrTarvex::AddOtherTarvexTags(TzDevice *device) {
     for (const PerOutputTag &kind : kPerOutputTags) {
         for (int n = 1; n <= 20; ++n) {

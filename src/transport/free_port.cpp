@@ -63,6 +63,10 @@ bool TzFreePort::HoldsRequest(uint32_t uid) const {
     return Port->HoldsRequest(uid);
 }
 
+bool TzFreePort::HoldsFrame(const TStringBytes &Cmd) const {
+    return Port->HoldsFrame(Cmd);
+}
+
 int TzFreePort::QueueCount() const {
     return Port->QueueCount();
 }

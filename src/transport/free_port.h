@@ -71,6 +71,8 @@ public:
 
     // Whether the request with this id is still queued or being exchanged.
     bool HoldsRequest(uint32_t uid) const;
+    // Whether an equal frame is still queued or being exchanged: SendCmd would refuse it.
+    bool HoldsFrame(const TStringBytes &Cmd) const;
     int QueueCount() const;
 
     // Why the last Start failed, as the system reported it.

@@ -83,6 +83,11 @@ bool TzFreePortThread::HoldsRequest(uint32_t uid) const {
                        [uid](const TzReq &req) { return req.UID == uid; });
 }
 
+bool TzFreePortThread::HoldsFrame(const TStringBytes &Cmd) const {
+    Lock lock(m_sync->CS);
+    return IsQueued(Cmd);
+}
+
 int TzFreePortThread::QueueCount() const {
     Lock lock(m_sync->CS);
     return int(RequestList.size());

@@ -40,6 +40,7 @@ public:
     bool RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority, const TzAnswerRule &Rule);
     void ClearRequestList();
     bool HoldsRequest(uint32_t uid) const;
+    bool HoldsFrame(const TStringBytes &Cmd) const;
     int QueueCount() const;
     uint32_t LastUID() const;
 
