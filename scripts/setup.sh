@@ -2,7 +2,7 @@
 # Sourced, not executed.
 
 TARVEX_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libmodbus-dev
-                 tinyproxy mbpoll socat openssl xvfb xauth fonts-dejavu-core)
+                 tinyproxy socat openssl xvfb xauth fonts-dejavu-core)
 
 install_missing_packages() {
     local missing=()
