@@ -135,17 +135,21 @@ void Simulator::handleRequest(const uint8_t *frame, int length) {
         reply.bytes[reply.bytes.size() - 1] ^= 0xFF;
         reply.bytes[reply.bytes.size() - 2] ^= 0xFF;
     }
-    // With a wire delay the answer starts once the request has crossed the wire; bursts pace
-    // the answer's own bytes at the wire rate.
+    queueAnswer(std::move(reply.bytes), reply.restart, length);
+}
+
+// With a wire delay the answer starts once the request has crossed the wire; bursts pace the
+// answer's own bytes at the wire rate.
+void Simulator::queueAnswer(Bytes bytes, bool restart, int requestLength) {
     const int bits = m_format.bitsPerChar();
     const double charUs = 1000.0 * wireTimeMs(1, m_baud, bits);
     int64_t startUs = nowUs();
     if (m_options.wireDelay)
-        startUs += int64_t(1000.0 * wireTimeMs(length, m_baud, bits) + 0.5);
+        startUs += int64_t(1000.0 * wireTimeMs(requestLength, m_baud, bits) + 0.5);
     const bool paced = m_options.wireDelay || m_options.burstMs > 0;
-    m_pending.emplace(std::move(reply.bytes), startUs, paced ? charUs : 0.0,
+    m_pending.emplace(std::move(bytes), startUs, paced ? charUs : 0.0,
                       int64_t(m_options.burstMs) * 1000);
-    m_restartAfterAnswer = reply.restart;
+    m_restartAfterAnswer = restart;
     transmit(nowUs());
 }
 

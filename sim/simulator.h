@@ -33,6 +33,7 @@ private:
     void handleLine();
     void handleCollision(); // the master sends while an answer is on its way
     void handleRequest(const uint8_t *frame, int length);
+    void queueAnswer(Bytes bytes, bool restart, int requestLength);
     void transmit(int64_t nowUs); // what of the answer is due by now
     void beginRestart();          // deaf to the line for a second, then restart()
     void restart();
