@@ -1,8 +1,10 @@
-// The connected panel's cost: time from the click on "Подключиться" to filled labels, then CPU
-// and resident memory while it polls a simulated module (tarvex-sim, wire delay on).
+// The connected panel's cost: time from the click on "Подключиться" to filled labels, then, while
+// it polls a simulated module (tarvex-sim, wire delay on), full poll cycles per second, the
+// queue label between cycles, CPU and resident memory.
 //
-//   panel_bench [--baud N] [--seconds S] [--runs R]
+//   panel_bench [--baud N] [--seconds S] [--runs R] [--burst MS]
 #include "app/main_window.h"
+#include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
 #include "panel/tarvex_registration.h"
@@ -16,7 +18,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +50,24 @@ QString ArgValue(const QStringList &args, const QString &name, const QString &fa
     return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
 }
 
+// The read of the second PWM block ends every full poll cycle.
+bool IsLastPolledRead(const QByteArray &frame) {
+    return frame.startsWith(QByteArray::fromHex("1003ea8f001e"));
+}
+
+// What the queue holds just before each poll cycle is queued (a cycle adds its eight reads at
+// once), and the label as the display refresh shows it.
+struct QueueWatch {
+    QList<int> beforeCycle;
+    QList<int> labelShown;
+    int last = 0;
+};
+
+int Median(QList<int> values) {
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? -1 : values[values.size() / 2];
+}
+
 bool LabelsFilled(TfrTarvex &panel) {
     return panel.labVerPO->text() == QStringLiteral("1.00") &&
            panel.labPower1->text().endsWith(QStringLiteral(" В")) &&
@@ -60,14 +82,20 @@ int main(int argc, char *argv[]) {
     const QString baud = ArgValue(args, "--baud", "115200");
     const int seconds = ArgValue(args, "--seconds", "20").toInt();
     const int runs = ArgValue(args, "--runs", "10").toInt();
+    const QString burst = ArgValue(args, "--burst", QString());
 
-    SimProcess sim({"--wire-delay", "--log-frames", "--baud", baud});
+    QStringList simArgs = {"--wire-delay", "--log-frames", "--baud", baud};
+    if (!burst.isEmpty())
+        simArgs << "--burst" << burst;
+    SimProcess sim(simArgs);
     if (!sim.start()) {
         std::fprintf(stderr, "tarvex-sim did not start\n");
         return 1;
     }
     const QString port = sim.portPath();
     SetSerialPortSource([port] { return QStringList{port}; });
+    const QTemporaryDir optionsDir; // no options of an earlier run
+    SetPanelExeDir(optionsDir.path());
     RegisterTarvexPanel();
     TfrmMain mainWindow;
     TfrmTempLog tempLog;
@@ -100,6 +128,18 @@ int main(int argc, char *argv[]) {
 
     // A connected, polling panel.
     QTest::qWait(1000);
+    QueueWatch queue;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const int pending = panel->PendingAnswerCount();
+        if (pending >= queue.last + 7)
+            queue.beforeCycle.append(queue.last);
+        queue.last = pending;
+    });
+    QObject::connect(&panel->InterfaceTimer, &QTimer::timeout,
+                     [&] { queue.labelShown.append(panel->labTest->text().toInt()); });
+    sampler.start(2);
+    sim.clearFrames();
     const double cpuBefore = ProcessCpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -108,12 +148,33 @@ int main(int argc, char *argv[]) {
         QTest::qWait(500);
         peakKiB = std::max(peakKiB, ResidentKiB());
     }
+    const double wallSeconds = wall.elapsed() / 1000.0;
     const double cpu = ProcessCpuSeconds() - cpuBefore;
-    const double share = 100.0 * cpu / (wall.elapsed() / 1000.0);
-    const int exchanges = int(sim.frames().size());
-    std::printf(
-        "polling for %d s: CPU %.2f%% of one core (budget 3%%), resident memory peak %.1f MB "
-        "(budget 80 MB), %d frames on the line in total, still connected: %s\n",
-        seconds, share, peakKiB / 1024.0, exchanges, panel->Connected ? "yes" : "no");
+    sampler.stop();
+    const QList<SimProcess::Frame> frames = sim.frames();
+    const auto cycles = std::count_if(frames.begin(), frames.end(), [](const auto &frame) {
+        return IsLastPolledRead(frame.bytes);
+    });
+    const auto drained = std::count_if(queue.beforeCycle.begin(), queue.beforeCycle.end(),
+                                       [](int n) { return n <= 1; });
+    std::printf("polling for %.0f s at %s bit/s%s: %.2f full poll cycles per second (goal 4 from "
+                "19200, 3 at 9600), %lld request frames, %lld collisions\n",
+                wallSeconds, qPrintable(baud),
+                burst.isEmpty() ? "" : qPrintable(" in " + burst + " ms bursts"),
+                double(cycles) / wallSeconds, qlonglong(frames.size()),
+                qlonglong(sim.collisions().size()));
+    std::printf("queue before a cycle is queued: 0 or 1 in %lld of %lld cycles, max %d; label "
+                "shown: median %d, max %d\n",
+                qlonglong(drained), qlonglong(queue.beforeCycle.size()),
+                queue.beforeCycle.isEmpty()
+                    ? -1
+                    : *std::max_element(queue.beforeCycle.begin(), queue.beforeCycle.end()),
+                Median(queue.labelShown),
+                queue.labelShown.isEmpty()
+                    ? -1
+                    : *std::max_element(queue.labelShown.begin(), queue.labelShown.end()));
+    std::printf("CPU %.2f%% of one core (budget 3%%), resident memory peak %.1f MB (budget 80 MB), "
+                "still connected: %s\n",
+                100.0 * cpu / wallSeconds, peakKiB / 1024.0, panel->Connected ? "yes" : "no");
     return 0;
 }

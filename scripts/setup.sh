@@ -2,7 +2,7 @@
 # Sourced, not executed.
 
 TARVEX_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev
-                 libmodbus-dev tinyproxy mbpoll socat openssl xvfb xauth fonts-dejavu-core
+                 libmodbus-dev tinyproxy socat openssl xvfb xauth fonts-dejavu-core
                  dpkg-dev desktop-file-utils poppler-utils file)
 
 install_missing_packages() {

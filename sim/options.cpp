@@ -24,6 +24,7 @@ enum OptionId {
     optSilent,
     optCorruptEvery,
     optWireDelay,
+    optBurst,
     optException,
     optLogFrames,
     optCheckLine,
@@ -44,6 +45,7 @@ const option kLongOptions[] = {
     {"silent", no_argument, nullptr, optSilent},
     {"corrupt-every", required_argument, nullptr, optCorruptEvery},
     {"wire-delay", no_argument, nullptr, optWireDelay},
+    {"burst", required_argument, nullptr, optBurst},
     {"exception", required_argument, nullptr, optException},
     {"log-frames", no_argument, nullptr, optLogFrames},
     {"check-line", no_argument, nullptr, optCheckLine},
@@ -112,6 +114,10 @@ bool applyOption(int id, const std::string &arg, SimOptions &o, std::string &err
     case optCorruptEvery:
         ok = parseNumber(arg, 1, 1000000, v);
         o.corruptEvery = int(v);
+        break;
+    case optBurst:
+        ok = parseNumber(arg, 1, 1000, v);
+        o.burstMs = int(v);
         break;
     case optException: {
         int reg, code;
@@ -250,7 +256,7 @@ const char *usageText() {
            "The first line of output is the port path.\n"
            "\n"
            "  --addr N             slave address 1..247 (16)\n"
-           "  --baud N             1200..115200 (9600), used for --wire-delay\n"
+           "  --baud N             1200..115200 (9600), used for --wire-delay and --burst\n"
            "  --format F           8N1, 8O1, 8E1 or 8N2 (8N1)\n"
            "  --link PATH          symlink to the port, removed at exit\n"
            "  --type N             device type (73)\n"
@@ -262,8 +268,13 @@ const char *usageText() {
            "  --silent             never answer\n"
            "  --corrupt-every N    corrupt the CRC of every N-th answer\n"
            "  --wire-delay         answer after the wire time of request and answer\n"
+           "  --burst MS           answer bytes leave at the wire rate and reach the port\n"
+           "                       in chunks every MS ms, as from a USB adapter\n"
            "  --exception REG:CODE answer exception CODE to requests touching REG\n"
-           "  --log-frames         print 'RX|TX <ms> <hex>' for every frame\n"
+           "  --log-frames         print 'RX <ms> <hex>' for every request, 'TX <ms> <hex>'\n"
+           "                       when an answer starts to go out, 'TX-END <ms>' when it\n"
+           "                       has reached the port, 'COLLISION <ms> <hex>' for bytes\n"
+           "                       the master sent meanwhile\n"
            "  --check-line         answer garbage while the master's baud rate, stop bits or\n"
            "                       parity (as far as the pseudo-terminal keeps it) differ\n"
            "                       from --baud and --format\n"

@@ -29,6 +29,7 @@ struct SimOptions {
     bool silent = false;
     int corruptEvery = 0; // 0: never
     bool wireDelay = false;
+    int burstMs = 0;               // 0: an answer reaches the host in one piece
     std::map<int, int> exceptions; // register -> exception code
     bool logFrames = false;
     // Answer garbage while the master's line settings differ from the module's own.

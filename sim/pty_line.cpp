@@ -84,6 +84,15 @@ void PtyLine::discardInput() {
     }
 }
 
+std::vector<uint8_t> PtyLine::takeInput() {
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[256];
+    ssize_t n;
+    while ((n = read(m_master, chunk, sizeof chunk)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    return bytes;
+}
+
 double wireTimeMs(int characters, int baud, int bitsPerChar) {
     return 1000.0 * characters * bitsPerChar / baud;
 }

@@ -22,7 +22,8 @@ public:
     std::string portPath() const { return m_linkPath.empty() ? m_slavePath : m_linkPath; }
 
     bool send(const std::vector<uint8_t> &bytes);
-    void discardInput(); // drops whatever the client has sent and was not read yet
+    void discardInput();              // drops whatever the client has sent and was not read yet
+    std::vector<uint8_t> takeInput(); // whatever the client has sent and was not read yet
 
 private:
     int m_master = -1;

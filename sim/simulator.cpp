@@ -34,27 +34,24 @@ bool Simulator::open(std::string &error) {
     return true;
 }
 
-int64_t Simulator::nowMs() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+int64_t Simulator::nowUs() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  m_start)
         .count();
 }
 
 void Simulator::run(int stopFd) {
     for (;;) {
-        const int64_t now = nowMs();
-        handleTimers(now);
+        handleTimers(nowUs());
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(stopFd, &readable);
-        int maxFd = std::max(stopFd, m_line.fd());
-        // Half-duplex: the next request is not taken while an answer is on its way.
-        if (!m_pending)
-            FD_SET(m_line.fd(), &readable);
+        FD_SET(m_line.fd(), &readable);
+        const int maxFd = std::max(stopFd, m_line.fd());
         if (m_stdinOpen)
             FD_SET(STDIN_FILENO, &readable);
-        const int waitMs = msUntilNextEvent(nowMs());
-        timeval tv = {waitMs / 1000, (waitMs % 1000) * 1000};
+        const int64_t waitUs = usUntilNextEvent(nowUs());
+        timeval tv = {time_t(waitUs / 1000000), suseconds_t(waitUs % 1000000)};
         const int n = select(maxFd + 1, &readable, nullptr, nullptr, &tv);
         if (n < 0 && errno != EINTR)
             return;
@@ -64,26 +61,29 @@ void Simulator::run(int stopFd) {
             return;
         if (m_stdinOpen && FD_ISSET(STDIN_FILENO, &readable))
             handleStdin();
-        if (!m_pending && FD_ISSET(m_line.fd(), &readable))
+        if (FD_ISSET(m_line.fd(), &readable))
             handleLine();
     }
 }
 
-int Simulator::msUntilNextEvent(int64_t now) const {
-    int64_t next = now + 1000;
+int64_t Simulator::usUntilNextEvent(int64_t nowUs) const {
+    const int64_t now = nowUs / 1000;
+    int64_t nextUs = nowUs + 1000000;
     if (m_pending)
-        next = std::min(next, m_pending->dueMs);
+        nextUs = std::min(nextUs, m_pending->started() ? m_pending->nextDeliveryUs()
+                                                       : m_pending->startUs());
     if (m_restartAtMs >= 0)
-        next = std::min(next, m_restartAtMs);
+        nextUs = std::min(nextUs, m_restartAtMs * 1000);
     const int timeoutS = m_model.read(Space::Holding, kRegNetworkTimeout, now);
     if (timeoutS > 0 && !m_timedOut)
-        next = std::min(next, m_lastRequestMs + timeoutS * 1000);
-    return int(std::clamp<int64_t>(next - now, 0, 1000));
+        nextUs = std::min(nextUs, (m_lastRequestMs + timeoutS * 1000) * 1000);
+    return std::clamp<int64_t>(nextUs - nowUs, 0, 1000000);
 }
 
-void Simulator::handleTimers(int64_t now) {
-    if (m_pending && now >= m_pending->dueMs)
-        sendPending();
+void Simulator::handleTimers(int64_t nowUs) {
+    const int64_t now = nowUs / 1000;
+    if (m_pending)
+        transmit(nowUs);
     if (m_restartAtMs >= 0 && now >= m_restartAtMs)
         restart();
     const int timeoutS = m_model.read(Space::Holding, kRegNetworkTimeout, now);
@@ -94,6 +94,10 @@ void Simulator::handleTimers(int64_t now) {
 }
 
 void Simulator::handleLine() {
+    if (m_pending) {
+        handleCollision();
+        return;
+    }
     if (m_restartAtMs >= 0) {
         m_line.discardInput(); // restarting: deaf to the line
         return;
@@ -106,6 +110,14 @@ void Simulator::handleLine() {
         handleRequest(frame, length);
 }
 
+// On a half-duplex line the module does not hear the master while it answers; what the
+// master sent meanwhile is lost and logged.
+void Simulator::handleCollision() {
+    const Bytes bytes = m_line.takeInput();
+    if (!bytes.empty())
+        logFrame("COLLISION", bytes);
+}
+
 void Simulator::handleRequest(const uint8_t *frame, int length) {
     const int64_t now = nowMs();
     logFrame("RX", Bytes(frame, frame + length));
@@ -116,7 +128,7 @@ void Simulator::handleRequest(const uint8_t *frame, int length) {
         Bytes garbage(frame, frame + length);
         for (uint8_t &byte : garbage)
             byte = uint8_t(~byte);
-        queueAnswer(std::move(garbage), false, length, now);
+        queueAnswer(std::move(garbage), false, length);
         return;
     }
     m_lastRequestMs = now;
@@ -133,18 +145,7 @@ void Simulator::handleRequest(const uint8_t *frame, int length) {
         reply.bytes[reply.bytes.size() - 1] ^= 0xFF;
         reply.bytes[reply.bytes.size() - 2] ^= 0xFF;
     }
-    queueAnswer(std::move(reply.bytes), reply.restart, length, now);
-}
-
-void Simulator::queueAnswer(Bytes bytes, bool restart, int requestLength, int64_t now) {
-    PendingAnswer pending{std::move(bytes), now, restart};
-    if (m_options.wireDelay) {
-        const int characters = requestLength + int(pending.bytes.size());
-        pending.dueMs += int64_t(wireTimeMs(characters, m_baud, m_format.bitsPerChar()) + 0.5);
-    }
-    m_pending = std::move(pending);
-    if (nowMs() >= m_pending->dueMs)
-        sendPending();
+    queueAnswer(std::move(reply.bytes), reply.restart, length);
 }
 
 bool Simulator::masterLineMatches() const {
@@ -152,12 +153,41 @@ bool Simulator::masterLineMatches() const {
     return readMasterLine(m_line.slaveFd(), line) && lineMatches(line, m_baud, m_format);
 }
 
-void Simulator::sendPending() {
-    m_line.send(m_pending->bytes);
-    logFrame("TX", m_pending->bytes);
-    if (m_pending->restart)
-        beginRestart();
-    m_pending.reset();
+// With a wire delay the answer starts once the request has crossed the wire; bursts pace the
+// answer's own bytes at the wire rate.
+void Simulator::queueAnswer(Bytes bytes, bool restart, int requestLength) {
+    const int bits = m_format.bitsPerChar();
+    const double charUs = 1000.0 * wireTimeMs(1, m_baud, bits);
+    int64_t startUs = nowUs();
+    if (m_options.wireDelay)
+        startUs += int64_t(1000.0 * wireTimeMs(requestLength, m_baud, bits) + 0.5);
+    const bool paced = m_options.wireDelay || m_options.burstMs > 0;
+    m_pending.emplace(std::move(bytes), startUs, paced ? charUs : 0.0,
+                      int64_t(m_options.burstMs) * 1000);
+    m_restartAfterAnswer = restart;
+    transmit(nowUs());
+}
+
+// "TX" when the answer's first byte goes on the wire, "TX-END" once its last byte reached
+// the host.
+void Simulator::transmit(int64_t nowUs) {
+    while (m_pending) {
+        if (!m_pending->started()) {
+            if (nowUs < m_pending->startUs())
+                return;
+            logFrame("TX", m_pending->bytes());
+            m_pending->markStarted();
+        }
+        if (nowUs < m_pending->nextDeliveryUs())
+            return;
+        m_line.send(m_pending->deliver());
+        if (!m_pending->delivered())
+            continue;
+        logFrame("TX-END", {});
+        m_pending.reset();
+        if (m_restartAfterAnswer)
+            beginRestart();
+    }
 }
 
 void Simulator::beginRestart() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "answer_transmission.h"
 #include "options.h"
 #include "pty_line.h"
 #include "register_model.h"
@@ -25,21 +26,17 @@ public:
     void run(int stopFd);
 
 private:
-    struct PendingAnswer {
-        Bytes bytes;
-        int64_t dueMs = 0;
-        bool restart = false;
-    };
-
-    int64_t nowMs() const;
-    int msUntilNextEvent(int64_t now) const;
-    void handleTimers(int64_t now);
+    int64_t nowUs() const;
+    int64_t nowMs() const { return nowUs() / 1000; }
+    int64_t usUntilNextEvent(int64_t nowUs) const;
+    void handleTimers(int64_t nowUs);
     void handleLine();
+    void handleCollision(); // the master sends while an answer is on its way
     void handleRequest(const uint8_t *frame, int length);
     bool masterLineMatches() const;
-    void queueAnswer(Bytes bytes, bool restart, int requestLength, int64_t now);
-    void sendPending();
-    void beginRestart(); // deaf to the line for a second, then restart()
+    void queueAnswer(Bytes bytes, bool restart, int requestLength);
+    void transmit(int64_t nowUs); // what of the answer is due by now
+    void beginRestart();          // deaf to the line for a second, then restart()
     void restart();
     void logFrame(const char *direction, const Bytes &bytes);
 
@@ -57,7 +54,8 @@ private:
     LineFormat m_format;
     bool m_silent;
     int m_answerCount = 0;
-    std::optional<PendingAnswer> m_pending;
+    std::optional<AnswerTransmission> m_pending; // from the request taken to the answer's end
+    bool m_restartAfterAnswer = false;
     int64_t m_restartAtMs = -1; // the silence after a restart command ends here
     int64_t m_lastRequestMs = 0;
     bool m_timedOut = false; // the network time-out has switched the outputs already

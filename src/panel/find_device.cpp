@@ -1,6 +1,7 @@
 #include "find_device.h"
 
 #include "find_probe.h"
+#include "model/modbus_answer_rule.h"
 #include "serial_port_list.h"
 #include "transport/utils.h"
 
@@ -140,7 +141,8 @@ void TfrmFindDevice::ApplyLineSettings(const TzFindLine &line) {
     dcb.Parity = formats[position].Parity;
     dcb.StopBits = formats[position].StopBits;
 
-    // A silent address is given up after the time-out; an answer ends at the first 10 ms gap.
+    // A silent address is given up after Timeout and the answer's wire time; an answer ends
+    // when whole, or at the first 10 ms gap when it is no answer to the probe.
     TzTimeouts &timeouts = FreePort->LocTimeouts();
     timeouts.ReadIntervalTimeout = 10;
     timeouts.ReadTotalTimeoutMultiplier = 0;
@@ -152,7 +154,7 @@ void TfrmFindDevice::ApplyLineSettings(const TzFindLine &line) {
 void TfrmFindDevice::QueueProbes() {
     for (int addr = FirstAddr; addr <= LastAddr; ++addr) {
         const TStringBytes cmd = ProbeFrame(addr);
-        if (!FreePort->SendCmd(cmd, addr))
+        if (!FreePort->SendCmd(cmd, addr, ModbusRtuAnswerRule(cmd)))
             continue;
         TzFindAnswer entry;
         entry.DevAddr = addr;

@@ -136,6 +136,7 @@ public:
     void ShimAllCallback(TzTag *tag);
     void ExpireLostAnswers();
     int PendingAnswerCount();
+    bool ReadWaiting(int id) const; // a read of the tag is still queued or on the line
 
     // --- connection, first contact and polling (tarvex_connect.cpp)
     void btnConnectClick();

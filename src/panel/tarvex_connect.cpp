@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const char *const kShortFormats[] = {"RTU 8N1", "RTU 8O1", "RTU 8E1", "RTU 8N2"};
@@ -18,6 +21,8 @@ const char *const kModuleFormats[] = {"",        "ASCII 7O1", "ASCII 7E1", "ASCI
                                       "RTU 8N1", "RTU 8O1",   "RTU 8E1",   "RTU 8N2"};
 
 const int kPolledTags[] = {24582, 36881, 60013, 60014, 60015, 60016, 600170, 600470};
+constexpr int kPollingMs = 250;
+constexpr int kPollCatchUpMs = 5;
 
 } // namespace
 
@@ -50,9 +55,9 @@ void TfrTarvex::DoConnect() {
     if (!CheckBlinkEditInt(txtLineAddr, address, 1, 247) ||
         !CheckBlinkEditInt(txtLineTimeout, timeout, kNotSet, kNotSet))
         return;
-    // The timeout only has to reach the line's minimum; the worker uses fixed timeouts.
     if (!CheckTimeout(timeout, BaudRate)) {
-        txtLineTimeout->setText(QString::number(GetTimeout(BaudRate)));
+        timeout = GetTimeout(BaudRate);
+        txtLineTimeout->setText(QString::number(timeout));
         BlinkEdit(txtLineTimeout);
     }
 
@@ -72,10 +77,11 @@ void TfrTarvex::DoConnect() {
             ModbusAsyncAnswer(port, uid, answer, errCode);
         });
     FreePort->LocDCB().BaudRate = BaudRate;
+    // A request waits for its answer's wire time plus the operator's timeout.
     TzTimeouts &timeouts = FreePort->LocTimeouts();
     timeouts.ReadIntervalTimeout = 10;
-    timeouts.ReadTotalTimeoutMultiplier = 1;
-    timeouts.ReadTotalTimeoutConstant = 100;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = timeout;
     timeouts.WriteTotalTimeoutMultiplier = 10;
     timeouts.WriteTotalTimeoutConstant = 0;
     FormatToFreePort();
@@ -225,7 +231,16 @@ void TfrTarvex::AfterFirstUpdate() {
 void TfrTarvex::OprosTimerTimer() {
     if (!Connected || !Device)
         return;
-    // The queue refuses a copy of a request still waiting, so a slow line holds one of each.
+    // On a line slower than the polling a tick may come while the cycle before is still on
+    // the line; the queue would refuse the reads still waiting and the next cycle would miss
+    // them. The tick waits for that cycle instead, so every cycle reads all eight.
+    if (std::any_of(std::begin(kPolledTags), std::end(kPolledTags),
+                    [this](int id) { return ReadWaiting(id); })) {
+        OprosTimer.start(kPollCatchUpMs);
+        return;
+    }
+    if (OprosTimer.interval() != kPollingMs)
+        OprosTimer.start(kPollingMs);
     for (int id : kPolledTags)
         GetModbusRegRTU2(id);
 }

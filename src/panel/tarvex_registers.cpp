@@ -1,3 +1,4 @@
+#include "model/modbus_answer_rule.h"
 #include "model/modbus_frames.h"
 #include "tarvex.h"
 #include "tools/port_observers.h"
@@ -37,9 +38,10 @@ bool TfrTarvex::QueueRequest(TzTag *tag, const TStringBytes &frame, int priority
     if (!FreePort)
         return false;
     const int addr = tag->Device ? tag->Device->DevAddr : 0;
+    const TzAnswerRule rule = ModbusRtuAnswerRule(frame);
     const bool accepted = (tag->Force || tag->ForceOnce)
-                              ? FreePort->SendCmdForce(frame, addr, priority)
-                              : FreePort->SendCmd(frame, addr);
+                              ? FreePort->SendCmdForce(frame, addr, priority, rule)
+                              : FreePort->SendCmd(frame, addr, rule);
     if (!accepted)
         return false;
 
@@ -201,6 +203,13 @@ void TfrTarvex::ExpireLostAnswers() {
 int TfrTarvex::PendingAnswerCount() {
     std::lock_guard lock(LineCS);
     return int(ModbusAnswerList.size());
+}
+
+// Asks the worker rather than the pending records: a record goes as its answer is handled, the
+// request only once the handler has returned.
+bool TfrTarvex::ReadWaiting(int id) const {
+    const TzTag *tag = Device ? Device->GetTagByID(id) : nullptr;
+    return tag && FreePort && FreePort->HoldsFrame(BuildReadRequest(*tag));
 }
 
 void TfrTarvex::AddOtherTarvexTags(TzDevice *device) {

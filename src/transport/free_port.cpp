@@ -46,12 +46,13 @@ bool TzFreePort::Stop() {
     return Port->Stop();
 }
 
-bool TzFreePort::SendCmd(const TStringBytes &Cmd, int DevAddr) {
-    return Port->RegCmd(Cmd, DevAddr, 0);
+bool TzFreePort::SendCmd(const TStringBytes &Cmd, int DevAddr, const TzAnswerRule &Rule) {
+    return Port->RegCmd(Cmd, DevAddr, 0, Rule);
 }
 
-bool TzFreePort::SendCmdForce(const TStringBytes &Cmd, int DevAddr, int Priority) {
-    return Port->RegCmd(Cmd, DevAddr, Priority);
+bool TzFreePort::SendCmdForce(const TStringBytes &Cmd, int DevAddr, int Priority,
+                              const TzAnswerRule &Rule) {
+    return Port->RegCmd(Cmd, DevAddr, Priority, Rule);
 }
 
 void TzFreePort::ClearRequestList() {
@@ -60,6 +61,10 @@ void TzFreePort::ClearRequestList() {
 
 bool TzFreePort::HoldsRequest(uint32_t uid) const {
     return Port->HoldsRequest(uid);
+}
+
+bool TzFreePort::HoldsFrame(const TStringBytes &Cmd) const {
+    return Port->HoldsFrame(Cmd);
 }
 
 int TzFreePort::QueueCount() const {

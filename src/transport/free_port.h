@@ -1,5 +1,6 @@
 #pragma once
 
+#include "answer_rule.h"
 #include "serial_overlays.h"
 #include "string_bytes.h"
 
@@ -28,13 +29,16 @@ struct TzReq {
     uint32_t UID = 0;
     int DevAddr = 0;
     uint32_t Timestamp = 0;
+    TzAnswerRule Rule;
 };
 
 class TzFreePortThread;
 
 // The front of a serial line: queue frames here; a worker thread sends them one at a time,
 // reads each answer and hands it to the callback on the owner's thread, waiting until the
-// callback has returned. All methods are called on the owner's thread.
+// callback has returned. A request may bring the rule that tells when its answer is whole;
+// without one the answer ends at the first gap longer than the interval timeout. All methods
+// are called on the owner's thread.
 class TzFreePort : public QObject {
     Q_OBJECT
 public:
@@ -52,18 +56,23 @@ public:
 
     uint32_t LastUID() const; // id of the most recently queued request (0 before the first)
 
-    bool Start(); // (re)opens the port; the worker starts serving at the first success
-    bool Stop();  // closes the port; queued requests are then answered with kErrPortClosed
+    // (Re)opens the port; the worker starts serving at the first success. Start and Stop cut
+    // short the exchange in progress: an answer still awaited is delivered with kErrPortClosed.
+    bool Start();
+    bool Stop(); // closes the port; queued requests are then answered with kErrPortClosed
 
     // Refused (false) for an empty frame or one equal to a frame already queued or being sent.
-    bool SendCmd(const TStringBytes &Cmd, int DevAddr);
+    bool SendCmd(const TStringBytes &Cmd, int DevAddr, const TzAnswerRule &Rule = {});
     // Priority <= 0 appends; otherwise the request goes to index Priority, but never behind
     // the last element of a non-empty queue.
-    bool SendCmdForce(const TStringBytes &Cmd, int DevAddr, int Priority);
+    bool SendCmdForce(const TStringBytes &Cmd, int DevAddr, int Priority,
+                      const TzAnswerRule &Rule = {});
     void ClearRequestList();
 
     // Whether the request with this id is still queued or being exchanged.
     bool HoldsRequest(uint32_t uid) const;
+    // Whether an equal frame is still queued or being exchanged: SendCmd would refuse it.
+    bool HoldsFrame(const TStringBytes &Cmd) const;
     int QueueCount() const;
 
     // Why the last Start failed, as the system reported it.

@@ -3,11 +3,9 @@
 #include "utils.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace {
 constexpr uint32_t kMaxUID = 20000000;
-constexpr auto kPauseAfterExchange = std::chrono::milliseconds(10);
 // Room for more requests than the panel or the search ever keep queued, so that queueing
 // only copies the frame into place and never allocates.
 constexpr size_t kReservedRequests = 256;
@@ -35,6 +33,7 @@ TzFreePortThread::~TzFreePortThread() {
     {
         Lock lock(m_sync->CS);
         m_sync->Destroying = true;
+        m_breaker.Break();
     }
     m_sync->Wake.notify_all();
     wait();
@@ -57,7 +56,8 @@ void TzFreePortThread::SetOnAsyncAnswerProc(TAsyncAnswer callback) {
 
 // --- Queue ---------------------------------------------------------------------------------
 
-bool TzFreePortThread::RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority) {
+bool TzFreePortThread::RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority,
+                              const TzAnswerRule &Rule) {
     if (Cmd.Size() == 0)
         return false;
     {
@@ -66,7 +66,7 @@ bool TzFreePortThread::RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority
             return false;
         if (++GlobUID > kMaxUID)
             GlobUID = 0;
-        Insert(TzReq{Cmd, GlobUID, DevAddr, GetTickCount()}, Priority);
+        Insert(TzReq{Cmd, GlobUID, DevAddr, GetTickCount(), Rule}, Priority);
     }
     m_sync->Wake.notify_all();
     return true;
@@ -81,6 +81,11 @@ bool TzFreePortThread::HoldsRequest(uint32_t uid) const {
     Lock lock(m_sync->CS);
     return std::any_of(RequestList.begin(), RequestList.end(),
                        [uid](const TzReq &req) { return req.UID == uid; });
+}
+
+bool TzFreePortThread::HoldsFrame(const TStringBytes &Cmd) const {
+    Lock lock(m_sync->CS);
+    return IsQueued(Cmd);
 }
 
 int TzFreePortThread::QueueCount() const {
@@ -151,11 +156,12 @@ QString TzFreePortThread::LastOpenErrorText() const {
     return m_lastOpenError.Text;
 }
 
-// Owner's thread: posts the command and waits until the worker has carried it out. The wait
-// ends at the latest after the exchange in progress.
+// Owner's thread: posts the command and waits until the worker has carried it out. The
+// exchange in progress is cut short at its next wait on the port.
 bool TzFreePortThread::RunCommand(PortCommand command) {
     Lock lock(m_sync->CS);
     m_command = command;
+    m_breaker.Break();
     m_sync->Wake.notify_all();
     m_sync->CommandDone.wait(lock, [this] { return m_command == PortCommand::None; });
     return m_commandResult;
@@ -186,13 +192,15 @@ void TzFreePortThread::CarryOutCommand(Lock &lock) {
     }
     m_commandResult = ok;
     m_command = PortCommand::None;
+    if (!m_sync->Destroying)
+        m_breaker.Reset();
     m_sync->CommandDone.notify_all();
 }
 
 // --- Loop ----------------------------------------------------------------------------------
 
 void TzFreePortThread::run() {
-    TzSerialLine line(m_sync->Destroying);
+    TzSerialLine line(m_breaker);
     m_line = &line;
     Lock lock(m_sync->CS);
     while (!m_sync->Destroying) {
@@ -210,27 +218,19 @@ void TzFreePortThread::run() {
     m_line = nullptr;
 }
 
+// The silence between two requests is kept by the line, before the next write, so the time
+// the hand-over takes counts towards it.
 void TzFreePortThread::ServeHead(Lock &lock) {
     // The worker's own copy: a ClearRequestList meanwhile cannot take the frame away.
     const TzReq req = RequestList.front();
     lock.unlock();
-    const auto started = std::chrono::steady_clock::now();
-    const TzExchangeResult result = m_line->Transfer(req.Cmd);
-    // Nothing came for at least the pause: the line has had its silence already. Without
-    // this a search over a silent line would spend half its time pausing at the fast rates.
-    const bool silentLongEnough = result.ErrorCode == kErrNoAnswer &&
-                                  std::chrono::steady_clock::now() - started >= kPauseAfterExchange;
+    const TzExchangeResult result = m_line->Transfer(req.Cmd, req.Rule);
     lock.lock();
+    if (!result.Sent)
+        return; // a command came before the frame went out: it stays queued
     HandOver(req.UID, result, lock);
     // Removed only now, so the answered frame is refused if the callback queues it again.
     RemoveRequest(req.UID);
-    if (!silentLongEnough)
-        PauseAfterExchange(lock);
-}
-
-void TzFreePortThread::PauseAfterExchange(Lock &lock) {
-    m_sync->Wake.wait_for(lock, kPauseAfterExchange,
-                          [this] { return m_sync->Destroying || m_command != PortCommand::None; });
 }
 
 // --- Hand-over -----------------------------------------------------------------------------

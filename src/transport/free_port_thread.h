@@ -3,6 +3,7 @@
 #include "free_port.h"
 #include "port_settings.h"
 #include "serial_line.h"
+#include "wait_breaker.h"
 
 #include <QThread>
 
@@ -36,9 +37,10 @@ public:
     TzDCB &LocDCB() { return m_locDCB; }
     TzTimeouts &LocTimeouts() { return m_locTimeouts; }
 
-    bool RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority);
+    bool RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority, const TzAnswerRule &Rule);
     void ClearRequestList();
     bool HoldsRequest(uint32_t uid) const;
+    bool HoldsFrame(const TStringBytes &Cmd) const;
     int QueueCount() const;
     uint32_t LastUID() const;
 
@@ -65,9 +67,9 @@ private:
 
     // Loop.
     void ServeHead(Lock &lock);
-    void PauseAfterExchange(Lock &lock);
 
-    // Open and close: posted by the owner's thread, carried out by the worker.
+    // Open and close: posted by the owner's thread, carried out by the worker. Posting breaks
+    // the worker's wait on the port.
     bool RunCommand(PortCommand command);
     void CarryOutCommand(Lock &lock);
 
@@ -77,6 +79,7 @@ private:
 
     QObject *const m_front;
     const std::shared_ptr<TzPortSync> m_sync;
+    TzWaitBreaker m_breaker; // broken while a command or the destruction waits for the worker
 
     // Under CS.
     std::vector<TzReq> RequestList;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace {
 constexpr uint32_t kHardwareFlowBits = DcbFlags::fOutxCtsFlow | DcbFlags::fRtsControlHandshake;
@@ -169,10 +170,13 @@ bool WritePortSettings(QSerialPort &port, const TzPortDCB &dcb, TzPortError &err
     return true;
 }
 
-int ReadTotalMs(const TzCommTimeouts &timeouts) {
+int ReadTotalMs(const TzCommTimeouts &timeouts, int answerWireMs) {
     const int64_t total =
         int64_t(timeouts.ReadTotalTimeoutMultiplier) * 255 + timeouts.ReadTotalTimeoutConstant;
-    return ClampToInt(total > 0 ? total : kZeroTotalFallbackMs);
+    if (total <= 0)
+        return ClampToInt(kZeroTotalFallbackMs);
+    return ClampToInt(
+        std::max<int64_t>(total, int64_t(answerWireMs) + timeouts.ReadTotalTimeoutConstant));
 }
 
 int WriteTotalMs(const TzCommTimeouts &timeouts, int length) {
@@ -183,4 +187,20 @@ int WriteTotalMs(const TzCommTimeouts &timeouts, int length) {
 
 int ReadIntervalMs(const TzCommTimeouts &timeouts) {
     return ClampToInt(timeouts.ReadIntervalTimeout);
+}
+
+double CharTimeUs(const TzPortDCB &dcb) {
+    static constexpr double kStopBits[] = {1, 1.5, 2};
+    const double bits =
+        1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + kStopBits[std::min<int>(dcb.StopBits, 2)];
+    return 1e6 * bits / std::max<uint32_t>(dcb.BaudRate, 1);
+}
+
+int WireTimeMs(const TzPortDCB &dcb, int characters) {
+    return ClampToInt(int64_t(std::ceil(characters * CharTimeUs(dcb) / 1000)));
+}
+
+int64_t InterFrameUs(const TzPortDCB &dcb) {
+    constexpr int64_t kFastLineUs = 1750;
+    return dcb.BaudRate > 19200 ? kFastLineUs : int64_t(std::ceil(3.5 * CharTimeUs(dcb)));
 }

@@ -43,9 +43,17 @@ void ReadPortSettings(const QSerialPort &port, TzPortDCB &dcb);
 // Imposes the record on the open port; false when a value has no Qt equivalent or is refused.
 bool WritePortSettings(QSerialPort &port, const TzPortDCB &dcb, TzPortError &error);
 
-// The whole read may last this long (multiplier x 255 bytes + constant).
-int ReadTotalMs(const TzCommTimeouts &timeouts);
+// The whole read may last this long: multiplier x 255 bytes + constant, and never less than the
+// expected answer's wire time + constant.
+int ReadTotalMs(const TzCommTimeouts &timeouts, int answerWireMs = 0);
 // A write of length bytes may last this long (multiplier x length + constant).
 int WriteTotalMs(const TzCommTimeouts &timeouts, int length);
 // The longest gap inside an answer; 0 when gaps do not end a read.
 int ReadIntervalMs(const TzCommTimeouts &timeouts);
+
+// Microseconds one character takes on the line: start bit, data bits, parity and stop bits.
+double CharTimeUs(const TzPortDCB &dcb);
+// Milliseconds this many characters take on the line, rounded up.
+int WireTimeMs(const TzPortDCB &dcb, int characters);
+// The silence that separates two Modbus frames: 3.5 characters, and 1.75 ms above 19200 bit/s.
+int64_t InterFrameUs(const TzPortDCB &dcb);

@@ -45,13 +45,25 @@ void SimProcess::readOutput() {
     while ((end = m_pending.indexOf('\n')) >= 0) {
         const QList<QByteArray> parts = m_pending.left(end).trimmed().split(' ');
         m_pending.remove(0, end + 1);
-        if (parts.size() < 2 || (parts[0] != "RX" && parts[0] != "TX"))
+        if (parts.size() < 2)
+            continue;
+        const qint64 ms = parts[1].toLongLong();
+        if (parts[0] == "TX-END") {
+            if (!m_answers.isEmpty())
+                m_answers.last().endMs = ms;
+            continue;
+        }
+        QList<Frame> *list = parts[0] == "RX"          ? &m_frames
+                             : parts[0] == "TX"        ? &m_answers
+                             : parts[0] == "COLLISION" ? &m_collisions
+                                                       : nullptr;
+        if (!list)
             continue;
         Frame frame;
-        frame.ms = parts[1].toLongLong();
+        frame.ms = ms;
         for (int i = 2; i < parts.size(); ++i)
             frame.bytes.append(char(parts[i].toInt(nullptr, 16)));
-        (parts[0] == "RX" ? m_frames : m_answers).append(frame);
+        list->append(frame);
     }
 }
 
@@ -65,10 +77,16 @@ QList<SimProcess::Frame> SimProcess::answers() {
     return m_answers;
 }
 
+QList<SimProcess::Frame> SimProcess::collisions() {
+    readOutput();
+    return m_collisions;
+}
+
 void SimProcess::clearFrames() {
     readOutput();
     m_frames.clear();
     m_answers.clear();
+    m_collisions.clear();
 }
 
 bool SimProcess::waitForFrames(int count, int timeoutMs) {

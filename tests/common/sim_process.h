@@ -8,12 +8,15 @@
 
 // A tarvex-sim process serving one pseudo-terminal, for tests and benchmarks.
 // The simulator prints its port path on its first line; with --log-frames every frame it
-// receives follows as "RX <ms since start> <hex bytes>" and every answer it sends as "TX ...".
+// receives follows as "RX <ms since start> <hex bytes>", every answer as "TX <ms> <hex>" when
+// it starts to go out and "TX-END <ms>" once it has reached the port, and what the master sent
+// while an answer was on its way as "COLLISION <ms> <hex>".
 class SimProcess {
 public:
     struct Frame {
         qint64 ms = 0;
         QByteArray bytes;
+        qint64 endMs = -1; // an answer: when it had reached the port, -1 while on its way
     };
 
     explicit SimProcess(const QStringList &args = {});
@@ -27,6 +30,8 @@ public:
 
     QList<Frame> frames();  // every frame received since start or the last clearFrames()
     QList<Frame> answers(); // every answer sent since start or the last clearFrames()
+    // Bytes that arrived while an answer was on its way (a collision on a half-duplex line).
+    QList<Frame> collisions();
     void clearFrames();
     // Blocks this thread until at least count frames arrived in total; a GUI test, whose
     // event loop must keep running, polls frames() with QTRY_VERIFY instead.
@@ -44,4 +49,5 @@ private:
     QByteArray m_pending;
     QList<Frame> m_frames;
     QList<Frame> m_answers;
+    QList<Frame> m_collisions;
 };

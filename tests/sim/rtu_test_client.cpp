@@ -27,17 +27,25 @@ bool RtuTestClient::setLine(qint32 baud, QSerialPort::Parity parity,
 }
 
 QByteArray RtuTestClient::exchange(const QByteArray &frame, int firstByteMs) {
+    send(frame);
+    return receive(firstByteMs).join();
+}
+
+void RtuTestClient::send(const QByteArray &frame) {
     m_port.clear();
     m_port.readAll();
     m_port.write(withCrc(frame));
     m_port.waitForBytesWritten(1000);
-    QByteArray answer;
+}
+
+QList<QByteArray> RtuTestClient::receive(int firstByteMs) {
+    QList<QByteArray> pieces;
     if (!m_port.waitForReadyRead(firstByteMs))
-        return answer;
+        return pieces;
     do {
-        answer += m_port.readAll();
+        pieces.append(m_port.readAll());
     } while (m_port.waitForReadyRead(30));
-    return answer;
+    return pieces;
 }
 
 quint16 RtuTestClient::crc(const QByteArray &bytes) {

@@ -19,6 +19,10 @@ public:
     // Sends the frame with its CRC appended; the answer as received, empty when none came
     // within firstByteMs.
     QByteArray exchange(const QByteArray &frame, int firstByteMs = 1000);
+    // The two halves of an exchange: send drops what is waiting, then writes the frame with its
+    // CRC; receive gives the pieces of the answer as they reached the port.
+    void send(const QByteArray &frame);
+    QList<QByteArray> receive(int firstByteMs = 1000);
 
     static quint16 crc(const QByteArray &bytes);
     static QByteArray withCrc(const QByteArray &frame);

@@ -98,6 +98,8 @@ private slots:
     void frameLog();
     void lineSettingsChecked_data();
     void lineSettingsChecked();
+    void burstsReachThePortInChunks();
+    void requestDuringAnAnswerIsACollision();
     void linkAndStandardInput();
     void badOptions_data();
     void badOptions();
@@ -432,6 +434,44 @@ void TestSimModule::frameLog() {
     QCOMPARE(answers[0].bytes, answer);
     QVERIFY(frames[0].ms <= answers[0].ms);
     QVERIFY(answers[0].ms <= frames[1].ms);
+    QVERIFY(answers[0].ms <= answers[0].endMs);
+    QVERIFY(module.sim.collisions().isEmpty());
+}
+
+// A USB adapter's way: the answer leaves at the wire rate and reaches the port every 16 ms.
+void TestSimModule::burstsReachThePortInChunks() {
+    Module module({"--burst", "16", "--log-frames"});
+    QVERIFY(module.start());
+    module.client.send(readHolding(60017, 30));
+    const QList<QByteArray> pieces = module.client.receive();
+    const QByteArray answer = pieces.join();
+    QCOMPARE(answer.size(), 65);
+    QVERIFY(RtuTestClient::crcOk(answer));
+    // Five bursts; a reader held up by a busy machine may take two at once.
+    QVERIFY2(pieces.size() >= 2, qPrintable(QString::number(pieces.size())));
+    QTRY_VERIFY(!module.sim.answers().isEmpty() && module.sim.answers()[0].endMs >= 0);
+    const SimProcess::Frame sent = module.sim.answers()[0];
+    QCOMPARE(sent.bytes, answer);
+    // 65 bytes of 10 bits take 67.7 ms at 9600 bit/s; the last burst leaves at 80 ms.
+    QVERIFY2(sent.endMs - sent.ms >= 67, qPrintable(QString::number(sent.endMs - sent.ms)));
+}
+
+// The module does not hear a request sent while it answers: the log tells of the collision.
+void TestSimModule::requestDuringAnAnswerIsACollision() {
+    Module module({"--burst", "16", "--baud", "1200", "--log-frames"});
+    QVERIFY(module.start());
+    const QByteArray interrupting = readInput(36864);
+    module.client.send(readHolding(60017, 30)); // its answer takes 540 ms at 1200 bit/s
+    QVERIFY(module.sim.waitForFrames(1, 5000));
+    module.client.send(interrupting);
+    QTRY_COMPARE(module.sim.collisions().size(), 1);
+    QCOMPARE(module.sim.collisions()[0].bytes, RtuTestClient::withCrc(interrupting));
+    QVERIFY(!module.client.receive().isEmpty()); // the rest of the first answer
+
+    // Once the answer is out, the module hears the line again.
+    QCOMPARE(module.readValues(interrupting), QList<quint16>{73});
+    QCOMPARE(module.sim.frames().size(), 2);
+    QCOMPARE(module.sim.collisions().size(), 1);
 }
 
 void TestSimModule::lineSettingsChecked_data() {
@@ -536,6 +576,7 @@ void TestSimModule::badOptions_data() {
     QTest::newRow("exception code 0") << QStringList{"--exception", "60016:0"};
     QTest::newRow("type over 65535") << QStringList{"--type", "65536"};
     QTest::newRow("value missing") << QStringList{"--voltage"};
+    QTest::newRow("burst of 0 ms") << QStringList{"--burst", "0"};
     QTest::newRow("unknown option") << QStringList{"--bogus"};
     QTest::newRow("stray argument") << QStringList{"extra"};
 }
