@@ -59,9 +59,9 @@ class FailedAnswers : public TzPortObserver {
 public:
     FailedAnswers() { PortObservers().append(this); }
     ~FailedAnswers() override { PortObservers().removeAll(this); }
-    void AddRequest(const TzPortObsRec &) override {}
-    void AddAnswer(const TzPortObsRec &rec) override {
-        if (rec.Value.isEmpty() && rec.Cmd.isEmpty())
+    void AddRequest(const TzPortObsEntry &) override {}
+    void AddAnswer(const TzPortObsEntry &entry) override {
+        if (entry.Rec.Value.isEmpty() && entry.Rec.Cmd.isEmpty())
             ++count;
     }
     int count = 0;

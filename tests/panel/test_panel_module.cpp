@@ -319,6 +319,7 @@ void TestPanelModule::rs485ApplyChecksItsFields() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
+    QTRY_VERIFY(!BlinkTarget()); // a corrected connection time-out may still be blinking
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
     p.txtAddr->setText(address);
     p.txtTimeout->setText(timeout);
