@@ -1,7 +1,7 @@
 // What one single-register read costs through TzFreePort, beside a libmodbus master on the same
 // simulated module in the same run. The simulator delays every answer by the wire time of
 // request and answer. Both masters read back to back: libmodbus sends its next request as soon
-// as an answer is in; the worker has its next request queued before the answer is handed over.
+// as an answer is in; the worker has its next request queued before the answer is delivered.
 //
 //   exchange_bench [--count N]
 #include "model/modbus_answer_rule.h"
@@ -25,8 +25,8 @@ constexpr int kAddr = 16;
 constexpr int kRequestBytes = 8;
 constexpr int kAnswerBytes = 7; // one register
 constexpr int kWarmUp = 10;
-// Registers read in turn: the worker holds the next request while one is answered, and the
-// callback queues the one after it (the answered frame stays queued until its callback returns).
+// Registers read in turn, two requests queued at a time: the worker holds the next request
+// while one is answered, and the callback queues the one after it.
 constexpr int kRegisters[] = {28676, 28673, 28672};
 constexpr int kRegisterCount = 3;
 constexpr int kRates[] = {9600, 19200, 115200};

@@ -184,7 +184,8 @@ void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint3
         return;
     if (entry.IsLast) {
         if (m_lines.size() > 1) {
-            // The next line's worker takes over once this answer's hand-over has ended.
+            // The next line's worker takes over once this answer's delivery has returned: a
+            // front is not destroyed from inside its own signal.
             QMetaObject::invokeMethod(
                 this,
                 [this, port] {
