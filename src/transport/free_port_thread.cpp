@@ -27,6 +27,9 @@ TzFreePortThread::~TzFreePortThread() {
     }
     Wake.notify_all();
     wait();
+    // QThread tells that the worker has ended through a lock of its own; taking ours once more
+    // orders everything the worker did before its last unlock before the members go.
+    Lock lock(CS);
 }
 
 QString TzFreePortThread::PortName() const {
@@ -209,8 +212,8 @@ void TzFreePortThread::CarryOutCommand(Lock &lock) {
 
 void TzFreePortThread::run() {
     TzSerialLine line(m_breaker);
-    m_line = &line;
     Lock lock(CS);
+    m_line = &line;
     while (!m_destroying) {
         if (m_command != PortCommand::None)
             CarryOutCommand(lock);
@@ -221,9 +224,9 @@ void TzFreePortThread::run() {
                 return m_destroying || m_command != PortCommand::None || HasWork();
             });
     }
+    m_line = nullptr;
     lock.unlock();
     line.Close();
-    m_line = nullptr;
 }
 
 // The request leaves the queue as its exchange ends, before its answer is put out: the owner

@@ -72,9 +72,13 @@ public:
     }
     void Release() { m_released = true; }
 
+    // A deep copy: a shared one would be released outside the lock while the list grows.
     QList<QByteArray> Received() const {
         std::lock_guard lock(m_mutex);
-        return m_received;
+        QList<QByteArray> copy;
+        for (const QByteArray &frame : m_received)
+            copy.append(QByteArray(frame.constData(), frame.size()));
+        return copy;
     }
     // Blocks the test thread (no event loop) until count frames have arrived.
     bool WaitForFrames(int count) {
