@@ -88,6 +88,7 @@ public:
     QString LastOpenErrorText() const;
 
 signals:
+    // Emitted on the owner's thread, never once the destruction has begun.
     void answered(int comPort, quint32 uid, const TStringBytes &answer, quint32 errCode);
     // The worker has put an answer out for the owner's thread: one emission per answer.
     void answerWaiting(QPrivateSignal);

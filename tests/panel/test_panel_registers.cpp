@@ -203,8 +203,8 @@ void TestPanelRegisters::clearedRequestsAreCancelled() {
     QVERIFY(!LogLines().join('\n').contains(QStringLiteral("Неизвестный UID")));
 }
 
-// On a line slower than the polling, requests wait longer than the expiry age; they are still
-// queued and must keep their records, or their answers would arrive with unknown ids.
+// On a line slower than the polling, requests wait for seconds; they are still queued and must
+// keep their records, or their answers would arrive with unknown ids.
 void TestPanelRegisters::slowLineKeepsWaitingRequests() {
     PanelFixture f({"--wire-delay", "--baud", "1200"});
     QVERIFY(f.ok());
