@@ -555,16 +555,20 @@ void TestFreePort::answersWithoutWaiting() {
 
 void TestFreePort::destructionDeliversNothing_data() {
     QTest::addColumn<bool>("deviceAnswers");
+    QTest::addColumn<bool>("fromCallback"); // D's callback destroys the port
     QTest::addColumn<QByteArray>("sent");
     // The answer is held back: the worker is still reading when destruction begins.
-    QTest::newRow("during the read") << false << QByteArray("D");
+    QTest::newRow("during the read") << false << false << QByteArray("D");
     // Both answers arrived and wait for the test thread, which has run no event loop since:
     // they die with the port.
-    QTest::newRow("answers waiting for the owner's thread") << true << QByteArray("DE");
+    QTest::newRow("answers waiting for the owner's thread") << true << false << QByteArray("DE");
+    QTest::newRow("from the first answer's callback, the second waiting")
+        << true << true << QByteArray("DE");
 }
 
 void TestFreePort::destructionDeliversNothing() {
     QFETCH(bool, deviceAnswers);
+    QFETCH(bool, fromCallback);
     QFETCH(QByteArray, sent);
 
     PtyPeer peer;
@@ -574,7 +578,11 @@ void TestFreePort::destructionDeliversNothing() {
         responder.HoldAnswerTo(FrameBytes('D'));
     auto port = std::make_unique<TzFreePort>(peer.slavePath());
     AnswerLog log;
-    port->SetOnAsyncAnswerProc(log.callback());
+    port->SetOnAsyncAnswerProc(
+        [&](int comPort, uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
+            log.callback()(comPort, uid, answer, errCode);
+            port.reset();
+        });
     SetTimeouts(*port, 20, 0, 3000);
     QVERIFY(port->Start());
 
@@ -586,11 +594,15 @@ void TestFreePort::destructionDeliversNothing() {
         QVERIFY(WaitWithoutEvents([&] { return port->QueueCount() == 0; }));
     else
         QThread::msleep(300);
-    port.reset();
+    if (!fromCallback)
+        port.reset();
     responder.Release();
 
     QTest::qWait(300);
-    QVERIFY(log.answers.isEmpty());
+    QVERIFY(!port);
+    QCOMPARE(log.answers.size(), fromCallback ? 1 : 0);
+    if (fromCallback)
+        QCOMPARE(log.answers[0].bytes, FrameBytes('D'));
     QList<QByteArray> expected;
     for (const char tag : sent)
         expected << FrameBytes(tag);
