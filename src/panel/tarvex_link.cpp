@@ -74,7 +74,7 @@ void TfrTarvex::FirstReadAnswered(TzTag *tag, bool valueRead) {
     if (outcome == TzFirstRead::Outcome::Retry) {
         if (GetModbusRegRTU(tag))
             return;
-        outcome = FirstRead.GiveUp(tag); // an equal request already waits: it is not ours
+        outcome = FirstRead.GiveUp(tag); // an equal request waits under another record
     }
     switch (outcome) {
     case TzFirstRead::Outcome::NotTracked:
