@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds exchange_bench and tarvex-sim and prints the time per back-to-back single-register read
 # through TzFreePort beside a libmodbus master on the same simulated module, at 9600, 19200 and
-# 115200 bit/s with wire delay, with their difference against the allowed inter-frame silence.
+# 115200 bit/s with wire delay, with their difference against the allowed inter-frame silence,
+# and the worker's time when the owner's thread spends 5 ms on each answer.
 # Usage: bench/exchange_bench.sh [build-dir] [exchange_bench options]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -184,7 +184,7 @@ void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint3
         return;
     if (entry.IsLast) {
         if (m_lines.size() > 1) {
-            // The next line's worker takes over once this answer's hand-over has ended.
+            // The next line's worker takes over once this answer has been handled.
             QMetaObject::invokeMethod(
                 this,
                 [this, port] {

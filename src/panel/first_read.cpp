@@ -1,39 +1,28 @@
 #include "first_read.h"
 
 void TzFirstRead::Clear() {
-    m_reads.clear();
+    m_failures.clear();
 }
 
 void TzFirstRead::Add(TzTag *tag) {
-    m_reads[tag] = Read{};
+    m_failures[tag] = 0;
 }
 
 TzFirstRead::Outcome TzFirstRead::Answered(TzTag *tag, bool valueRead, bool moduleUnreachable) {
-    const auto entry = m_reads.find(tag);
-    if (entry == m_reads.end() || entry->second.due)
+    const auto entry = m_failures.find(tag);
+    if (entry == m_failures.end())
         return Outcome::NotTracked;
     if (valueRead) {
-        m_reads.erase(entry);
+        m_failures.erase(entry);
         return Outcome::Settled;
     }
-    if (!moduleUnreachable && ++entry->second.failures > kRetries) {
-        m_reads.erase(entry);
+    if (!moduleUnreachable && ++entry->second > kRetries) {
+        m_failures.erase(entry);
         return Outcome::GivenUp;
     }
-    entry->second.due = true;
     return Outcome::Retry;
 }
 
-std::vector<TzTag *> TzFirstRead::Due() const {
-    std::vector<TzTag *> due;
-    for (const auto &[tag, read] : m_reads)
-        if (read.due)
-            due.push_back(tag);
-    return due;
-}
-
-void TzFirstRead::Asked(TzTag *tag) {
-    const auto entry = m_reads.find(tag);
-    if (entry != m_reads.end())
-        entry->second.due = false;
+TzFirstRead::Outcome TzFirstRead::GiveUp(TzTag *tag) {
+    return m_failures.erase(tag) ? Outcome::GivenUp : Outcome::NotTracked;
 }

@@ -88,7 +88,6 @@ public:
     QTimer ArrowTimer;      // arrow animation, 30 ms
     QTimer AutostartTimer;  // one connection after an autorun start
     QTimer PortWatchTimer;  // looks for a vanished port, 2000 ms
-    QTimer FirstReadTimer;  // asks again the first reads that brought no value
 
     // --- frame, labels and message boxes (tarvex_frame.cpp)
     void ButtonsEnabled(bool enabled);
@@ -134,7 +133,6 @@ public:
     void AddOtherTarvexTags(TzDevice *device);
     void StatusSafeCallback(TzTag *tag);
     void ShimAllCallback(TzTag *tag);
-    void ExpireLostAnswers();
     int PendingAnswerCount();
     bool ReadWaiting(int id) const; // a read of the tag is still queued or on the line
 
@@ -160,7 +158,6 @@ public:
     void PortGone();
     void PortWatchTimerTimer();
     void FirstReadAnswered(TzTag *tag, bool valueRead);
-    void FirstReadTimerTimer();
 
     // --- display refresh (tarvex_display.cpp)
     void InterfaceTimerTimer();
@@ -385,4 +382,5 @@ private:
     void ShowOutputStates();
     std::map<QObject *, void (TfrTarvex::*)()> m_clickHandlers;
     bool QueueRequest(TzTag *tag, const TStringBytes &frame, int priority, TzPortObsRec &rec);
+    void ForgetPendingAnswer(std::list<TzModbusAnswer>::iterator pending);
 };

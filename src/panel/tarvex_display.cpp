@@ -72,7 +72,6 @@ void TfrTarvex::InterfaceTimerTimer() {
         ShowOutputStates();
 
     LinkEvent(Link.Check(GetTickCount()));
-    ExpireLostAnswers();
     labTest->setText(QString::number(PendingAnswerCount()));
 }
 

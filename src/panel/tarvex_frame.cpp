@@ -82,7 +82,7 @@ TfrTarvex::~TfrTarvex() {
     ReleaseSearchEngine();
     for (QTimer *timer :
          {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer,
-          &SnakeTimer, &Runner_Timer, &PHP_Call_Timer, &PortWatchTimer, &FirstReadTimer})
+          &SnakeTimer, &Runner_Timer, &PHP_Call_Timer, &PortWatchTimer})
         timer->stop();
     if (FreePort)
         FreePort->Stop();
@@ -128,14 +128,12 @@ void TfrTarvex::ConnectTimers() {
         {&InterfaceTimer, "InterfaceTimer", 500, &TfrTarvex::InterfaceTimerTimer},
         {&ArrowTimer, "ArrowTimer", 30, &TfrTarvex::ArrowTimerTimer},
         {&PortWatchTimer, "PortWatchTimer", 2000, &TfrTarvex::PortWatchTimerTimer},
-        {&FirstReadTimer, "FirstReadTimer", 50, &TfrTarvex::FirstReadTimerTimer},
     };
     for (const auto &t : timers) {
         t.timer->setObjectName(QString::fromLatin1(t.name));
         t.timer->setInterval(t.period);
         connect(t.timer, &QTimer::timeout, this, t.handler);
     }
-    FirstReadTimer.setSingleShot(true);
     InterfaceTimer.start();
     ArrowTimer.start();
 }

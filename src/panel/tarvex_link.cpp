@@ -32,7 +32,6 @@ void TfrTarvex::ShowLinkLost(bool lost) {
 // The connection is over: nothing is shown as lost any more, and no output state is known.
 void TfrTarvex::EndLink() {
     FirstRead.Clear();
-    FirstReadTimer.stop();
     const bool wasLost = Link.Lost();
     Link.Reset(GetTickCount());
     if (wasLost)
@@ -66,16 +65,20 @@ void TfrTarvex::PortWatchTimerTimer() {
     TryFindPanVisible();
 }
 
-// Ends the first full read once every read has its value or has been given up.
+// Ends the first full read once every read has its value or has been given up. A retry goes
+// out at once: the worker let go of the request before its answer came.
 void TfrTarvex::FirstReadAnswered(TzTag *tag, bool valueRead) {
     if (!Connected)
         return;
-    switch (FirstRead.Answered(tag, valueRead, Link.Lost())) {
+    TzFirstRead::Outcome outcome = FirstRead.Answered(tag, valueRead, Link.Lost());
+    if (outcome == TzFirstRead::Outcome::Retry) {
+        if (GetModbusRegRTU(tag))
+            return;
+        outcome = FirstRead.GiveUp(tag); // an equal request waits under another record
+    }
+    switch (outcome) {
     case TzFirstRead::Outcome::NotTracked:
-        return;
     case TzFirstRead::Outcome::Retry:
-        // Not from here: the worker refuses a copy of the request it is still answering.
-        FirstReadTimer.start();
         return;
     case TzFirstRead::Outcome::GivenUp:
         TempLogAdd(
@@ -91,14 +94,4 @@ void TfrTarvex::FirstReadAnswered(TzTag *tag, bool valueRead) {
         t->IsLast = false;
     Device->IsLocked = false;
     AfterFirstUpdate();
-}
-
-void TfrTarvex::FirstReadTimerTimer() {
-    if (!Connected)
-        return;
-    for (TzTag *tag : FirstRead.Due())
-        if (GetModbusRegRTU(tag))
-            FirstRead.Asked(tag);
-    if (!FirstRead.Due().empty())
-        FirstReadTimer.start(); // refused while an equal request still waits: next time
 }

@@ -93,9 +93,9 @@ void TfrTarvex::btnResetClick() {
     ButtonsEnabled(false);
     if (FreePort)
         FreePort->ClearRequestList();
-    // The queue refuses a copy still waiting, so normally only the first write goes out.
-    for (int i = 0; i < 3; ++i)
-        SetRegByID(60000, 21930, true);
+    // One command: the module restarts on it and would not hear a second. (The queue takes a
+    // copy again as soon as the first has been exchanged, before its answer is handled.)
+    SetRegByID(60000, 21930, true);
     WaitWithMessages(1200);
 
     Connected = false; // the watchdog closes the port at its next tick

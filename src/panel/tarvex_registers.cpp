@@ -27,10 +27,6 @@ const PerOutputTag kPerOutputTags[] = {{"Реле #", 0, true},
                                        {"DOUT Shim Koef #", 5, false},
                                        {"DOUT State Safe #", 8, true}};
 
-// A line's total read timeout: a request older than a few of them that the worker no longer
-// holds was dropped from its queue and will never be answered.
-constexpr uint32_t kLostAnswerAgeMs = 3 * (1 * 255 + 100);
-
 } // namespace
 
 bool TfrTarvex::QueueRequest(TzTag *tag, const TStringBytes &frame, int priority,
@@ -137,6 +133,12 @@ void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes 
                    LogColor::DarkRed);
         return;
     }
+    if (errCode == kErrCancelled) {
+        // Cleared from the queue on purpose (the reboot does) and never sent: the tag keeps its
+        // quality, and neither the link nor the first read learns anything from it.
+        ForgetPendingAnswer(pending);
+        return;
+    }
 
     TzPortObsRec rec;
     rec.Port = comPort;
@@ -181,23 +183,19 @@ void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes 
         if (tag->Quality == kQualityGood && tag->Device)
             tag->Device->Status = dsGood;
     }
+    ForgetPendingAnswer(pending);
+    if (errCode == kErrPortClosed && Connected)
+        PortGone();
+}
+
+void TfrTarvex::ForgetPendingAnswer(std::list<TzModbusAnswer>::iterator pending) {
+    TzTag *const tag = pending->Tag;
     {
         std::lock_guard lock(LineCS);
         ModbusAnswerList.erase(pending);
     }
     if (tag && tag == PulseTag)
-        ReleasePulse(); // the first contact's tag served this one answer
-    if (errCode == kErrPortClosed && Connected)
-        PortGone();
-}
-
-void TfrTarvex::ExpireLostAnswers() {
-    const uint32_t now = GetTickCount();
-    std::lock_guard lock(LineCS);
-    ModbusAnswerList.remove_if([&](const TzModbusAnswer &a) {
-        return now - a.TimeStamp > kLostAnswerAgeMs &&
-               !(FreePort && FreePort->HoldsRequest(a.Code));
-    });
+        ReleasePulse(); // the first contact's tag served this one request
 }
 
 int TfrTarvex::PendingAnswerCount() {
@@ -205,8 +203,8 @@ int TfrTarvex::PendingAnswerCount() {
     return int(ModbusAnswerList.size());
 }
 
-// Asks the worker rather than the pending records: a record goes as its answer is handled, the
-// request only once the handler has returned.
+// Asks the worker rather than the pending records: the worker lets go of a request as its
+// exchange ends, the record goes only once its answer has been handled.
 bool TfrTarvex::ReadWaiting(int id) const {
     const TzTag *tag = Device ? Device->GetTagByID(id) : nullptr;
     return tag && FreePort && FreePort->HoldsFrame(BuildReadRequest(*tag));

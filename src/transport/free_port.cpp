@@ -4,9 +4,16 @@
 #include "utils.h"
 
 TzFreePort::TzFreePort(const QString &portName, QObject *parent)
-    : QObject(parent), Port(std::make_unique<TzFreePortThread>(this, portName)) {}
+    : QObject(parent),
+      Port(std::make_unique<TzFreePortThread>(portName, [this] { emit answerWaiting({}); })) {
+    qRegisterMetaType<TStringBytes>();
+    // Queued even when emitted on this thread, so that ClearRequestList never calls back into
+    // its caller; the front receives it itself, so none is delivered once it is gone.
+    connect(this, &TzFreePort::answerWaiting, this, &TzFreePort::DeliverAnswer,
+            Qt::QueuedConnection);
+}
 
-// Port's destructor ends the worker before QObject's removes any answer still on its way.
+// Port's destructor ends the worker before QObject's drops the answers still on their way.
 TzFreePort::~TzFreePort() = default;
 
 QString TzFreePort::PortName() const {
@@ -23,7 +30,17 @@ int TzFreePort::ComPort() const {
 }
 
 void TzFreePort::SetOnAsyncAnswerProc(TAsyncAnswer callback) {
-    Port->SetOnAsyncAnswerProc(std::move(callback));
+    disconnect(m_onAsyncAnswer);
+    if (callback)
+        m_onAsyncAnswer = connect(this, &TzFreePort::answered, this, std::move(callback));
+}
+
+// One answer per call: a handler that runs an event loop of its own, or destroys this front,
+// leaves the rest to their own calls.
+void TzFreePort::DeliverAnswer() {
+    TzPortAnswer answer;
+    if (Port->TakeAnswer(answer))
+        emit answered(answer.ComPort, answer.UID, answer.Answer, answer.ErrCode);
 }
 
 TzDCB &TzFreePort::LocDCB() {

@@ -4,6 +4,7 @@
 #include "serial_overlays.h"
 #include "string_bytes.h"
 
+#include <QMetaObject>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -11,11 +12,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 
-// Error codes delivered with an answer.
+// Error codes delivered with an answer. The serial error bits of a failed exchange all lie
+// below 0x10000 (see serial_line.h), so none of them can be taken for another code here.
 inline constexpr uint32_t kErrNone = 0;
 inline constexpr uint32_t kErrNoAnswer = 512;          // nothing arrived before the read timeouts
+inline constexpr uint32_t kErrCancelled = 0x80000000;  // removed by ClearRequestList, never sent
 inline constexpr uint32_t kErrPortClosed = 4294967295; // the port is not open (or went away)
 
 // The answer callback: port number, id of the answered request, the bytes received (empty on
@@ -34,22 +36,25 @@ struct TzReq {
 
 class TzFreePortThread;
 
-// The front of a serial line: queue frames here; a worker thread sends them one at a time,
-// reads each answer and hands it to the callback on the owner's thread, waiting until the
-// callback has returned. A request may bring the rule that tells when its answer is whole;
-// without one the answer ends at the first gap longer than the interval timeout. All methods
-// are called on the owner's thread.
+// The front of a serial line: queue frames here; a worker thread sends them one at a time and
+// reads each answer. Answers come back as the signal answered, queued to the owner's thread in
+// the order the requests were sent; the worker never waits for them to be handled. A request
+// may bring the rule that tells when its answer is whole; without one the answer ends at the
+// first gap longer than the interval timeout. All methods are called on the owner's thread.
 class TzFreePort : public QObject {
     Q_OBJECT
 public:
     // portName is the system name: "ttyUSB0", "/dev/pts/7", "COM3".
     explicit TzFreePort(const QString &portName, QObject *parent = nullptr);
-    ~TzFreePort() override; // finishes the exchange in progress without delivering it
+    // Lets the exchange in progress end; nothing more is delivered, not even an answer
+    // already on its way to the owner's thread.
+    ~TzFreePort() override;
 
     QString PortName() const;
     void SetPortName(const QString &portName); // takes effect at the next Start
     int ComPort() const;                       // the digits of the port name, 0 when none
 
+    // Calls the callback for every answer; replaces the callback set before, none unsets it.
     void SetOnAsyncAnswerProc(TAsyncAnswer callback);
     TzDCB &LocDCB();
     TzTimeouts &LocTimeouts();
@@ -67,11 +72,14 @@ public:
     // the last element of a non-empty queue.
     bool SendCmdForce(const TStringBytes &Cmd, int DevAddr, int Priority,
                       const TzAnswerRule &Rule = {});
+    // Every request still waiting is answered kErrCancelled with an empty answer, in queue
+    // order; the one on the line ends its exchange and is answered as usual.
     void ClearRequestList();
 
     // Whether the request with this id is still queued or being exchanged.
     bool HoldsRequest(uint32_t uid) const;
     // Whether an equal frame is still queued or being exchanged: SendCmd would refuse it.
+    // A request lets go of its frame when its exchange ends, before its answer is delivered.
     bool HoldsFrame(const TStringBytes &Cmd) const;
     int QueueCount() const;
 
@@ -79,7 +87,16 @@ public:
     QSerialPort::SerialPortError LastOpenError() const;
     QString LastOpenErrorText() const;
 
+signals:
+    // Emitted on the owner's thread, never once the destruction has begun.
+    void answered(int comPort, quint32 uid, const TStringBytes &answer, quint32 errCode);
+    // The worker has put an answer out for the owner's thread: one emission per answer.
+    void answerWaiting(QPrivateSignal);
+
 private:
+    void DeliverAnswer();
+
     friend class TzFreePortTestAccess; // tests move GlobUID close to its wrap-around
     std::unique_ptr<TzFreePortThread> Port;
+    QMetaObject::Connection m_onAsyncAnswer;
 };

@@ -2,6 +2,8 @@
 
 #include "utils.h"
 
+#include <QByteArray>
+
 #include <algorithm>
 
 namespace {
@@ -9,49 +11,35 @@ constexpr uint32_t kMaxUID = 20000000;
 // Room for more requests than the panel or the search ever keep queued, so that queueing
 // only copies the frame into place and never allocates.
 constexpr size_t kReservedRequests = 256;
-
-// Marks the hand-over done when the callback returns, even by an exception.
-struct HandOverFinisher {
-    std::shared_ptr<TzPortSync> sync;
-    ~HandOverFinisher() {
-        {
-            std::lock_guard lock(sync->CS);
-            sync->HandOverDone = true;
-        }
-        sync->Wake.notify_all();
-    }
-};
 } // namespace
 
-TzFreePortThread::TzFreePortThread(QObject *front, const QString &portName)
-    : m_front(front), m_sync(std::make_shared<TzPortSync>()), m_portName(portName) {
+TzFreePortThread::TzFreePortThread(const QString &portName, AnswerWaiting answerWaiting)
+    : m_answerWaiting(std::move(answerWaiting)), m_portName(portName) {
     setObjectName("TzFreePort"); // the thread's name in the system
     RequestList.reserve(kReservedRequests);
 }
 
 TzFreePortThread::~TzFreePortThread() {
     {
-        Lock lock(m_sync->CS);
-        m_sync->Destroying = true;
+        Lock lock(CS);
+        m_destroying = true;
         m_breaker.Break();
     }
-    m_sync->Wake.notify_all();
+    Wake.notify_all();
     wait();
+    // QThread tells that the worker has ended through a lock of its own; taking ours once more
+    // orders everything the worker did before its last unlock before the members go.
+    Lock lock(CS);
 }
 
 QString TzFreePortThread::PortName() const {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     return m_portName;
 }
 
 void TzFreePortThread::SetPortName(const QString &portName) {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     m_portName = portName;
-}
-
-void TzFreePortThread::SetOnAsyncAnswerProc(TAsyncAnswer callback) {
-    Lock lock(m_sync->CS);
-    m_sync->OnAsyncAnswerProc = std::move(callback);
 }
 
 // --- Queue ---------------------------------------------------------------------------------
@@ -61,46 +49,68 @@ bool TzFreePortThread::RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority
     if (Cmd.Size() == 0)
         return false;
     {
-        Lock lock(m_sync->CS);
+        Lock lock(CS);
         if (IsQueued(Cmd))
             return false;
         if (++GlobUID > kMaxUID)
             GlobUID = 0;
         Insert(TzReq{Cmd, GlobUID, DevAddr, GetTickCount(), Rule}, Priority);
     }
-    m_sync->Wake.notify_all();
+    Wake.notify_all();
     return true;
 }
 
+// The request on the line stays: its exchange goes on and it gets its own answer.
 void TzFreePortThread::ClearRequestList() {
-    Lock lock(m_sync->CS);
-    RequestList.clear();
+    int cancelled = 0;
+    {
+        Lock lock(CS);
+        const TStringBytes empty = TStringBytes::FromBytes(QByteArray());
+        for (const TzReq &req : RequestList) {
+            if (req.UID == m_onLine)
+                continue;
+            m_outbox.push_back({ComPort, req.UID, empty, kErrCancelled});
+            ++cancelled;
+        }
+        std::erase_if(RequestList, [this](const TzReq &req) { return req.UID != m_onLine; });
+    }
+    for (int i = 0; i < cancelled; ++i)
+        m_answerWaiting();
 }
 
 bool TzFreePortThread::HoldsRequest(uint32_t uid) const {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     return std::any_of(RequestList.begin(), RequestList.end(),
                        [uid](const TzReq &req) { return req.UID == uid; });
 }
 
 bool TzFreePortThread::HoldsFrame(const TStringBytes &Cmd) const {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     return IsQueued(Cmd);
 }
 
 int TzFreePortThread::QueueCount() const {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     return int(RequestList.size());
 }
 
 uint32_t TzFreePortThread::LastUID() const {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     return GlobUID;
 }
 
 void TzFreePortThread::SetGlobUID(uint32_t uid) {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     GlobUID = uid;
+}
+
+bool TzFreePortThread::TakeAnswer(TzPortAnswer &answer) {
+    Lock lock(CS);
+    if (m_outbox.empty())
+        return false;
+    answer = std::move(m_outbox.front());
+    m_outbox.pop_front();
+    return true;
 }
 
 // The head is the request being sent: an equal frame is refused while it is on the line too.
@@ -147,23 +157,24 @@ bool TzFreePortThread::Stop() {
 }
 
 QSerialPort::SerialPortError TzFreePortThread::LastOpenError() const {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     return m_lastOpenError.Code;
 }
 
 QString TzFreePortThread::LastOpenErrorText() const {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     return m_lastOpenError.Text;
 }
 
 // Owner's thread: posts the command and waits until the worker has carried it out. The
-// exchange in progress is cut short at its next wait on the port.
+// exchange in progress is cut short at its next wait on the port; the worker never waits for
+// the owner's thread, so this wait is short.
 bool TzFreePortThread::RunCommand(PortCommand command) {
-    Lock lock(m_sync->CS);
+    Lock lock(CS);
     m_command = command;
     m_breaker.Break();
-    m_sync->Wake.notify_all();
-    m_sync->CommandDone.wait(lock, [this] { return m_command == PortCommand::None; });
+    Wake.notify_all();
+    CommandDone.wait(lock, [this] { return m_command == PortCommand::None; });
     return m_commandResult;
 }
 
@@ -192,80 +203,49 @@ void TzFreePortThread::CarryOutCommand(Lock &lock) {
     }
     m_commandResult = ok;
     m_command = PortCommand::None;
-    if (!m_sync->Destroying)
+    if (!m_destroying)
         m_breaker.Reset();
-    m_sync->CommandDone.notify_all();
+    CommandDone.notify_all();
 }
 
 // --- Loop ----------------------------------------------------------------------------------
 
 void TzFreePortThread::run() {
     TzSerialLine line(m_breaker);
+    Lock lock(CS);
     m_line = &line;
-    Lock lock(m_sync->CS);
-    while (!m_sync->Destroying) {
+    while (!m_destroying) {
         if (m_command != PortCommand::None)
             CarryOutCommand(lock);
         else if (HasWork())
             ServeHead(lock);
         else
-            m_sync->Wake.wait(lock, [this] {
-                return m_sync->Destroying || m_command != PortCommand::None || HasWork();
+            Wake.wait(lock, [this] {
+                return m_destroying || m_command != PortCommand::None || HasWork();
             });
     }
+    m_line = nullptr;
     lock.unlock();
     line.Close();
-    m_line = nullptr;
 }
 
-// The silence between two requests is kept by the line, before the next write, so the time
-// the hand-over takes counts towards it.
+// The request leaves the queue as its exchange ends, before its answer is put out: the owner
+// may queue the same frame again as soon as it has the answer.
 void TzFreePortThread::ServeHead(Lock &lock) {
     // The worker's own copy: a ClearRequestList meanwhile cannot take the frame away.
     const TzReq req = RequestList.front();
+    m_onLine = req.UID;
     lock.unlock();
     const TzExchangeResult result = m_line->Transfer(req.Cmd, req.Rule);
     lock.lock();
+    m_onLine.reset();
     if (!result.Sent)
         return; // a command came before the frame went out: it stays queued
-    HandOver(req.UID, result, lock);
-    // Removed only now, so the answered frame is refused if the callback queues it again.
     RemoveRequest(req.UID);
-}
-
-// --- Hand-over -----------------------------------------------------------------------------
-
-// Waits until the callback has returned on the owner's thread. Start and Stop posted
-// meanwhile are carried out while waiting (the owner may call them from the callback, or be
-// blocked in one before the answer got its turn); destruction ends the wait at once.
-void TzFreePortThread::HandOver(uint32_t uid, const TzExchangeResult &result, Lock &lock) {
-    if (m_sync->Destroying || !m_sync->OnAsyncAnswerProc)
+    if (m_destroying)
         return;
-    m_sync->HandOverDone = false;
-    PostAnswer(uid, result);
-    for (;;) {
-        m_sync->Wake.wait(lock, [this] {
-            return m_sync->HandOverDone || m_sync->Destroying || m_command != PortCommand::None;
-        });
-        if (m_sync->HandOverDone || m_sync->Destroying)
-            return;
-        CarryOutCommand(lock);
-    }
-}
-
-void TzFreePortThread::PostAnswer(uint32_t uid, const TzExchangeResult &result) {
-    const auto deliver = [sync = m_sync, comPort = ComPort, uid, answer = result.ResultArray,
-                          errorCode = result.ErrorCode] {
-        TAsyncAnswer callback;
-        {
-            std::lock_guard lock(sync->CS);
-            if (sync->Destroying)
-                return;
-            callback = sync->OnAsyncAnswerProc;
-        }
-        const HandOverFinisher finisher{sync};
-        if (callback)
-            callback(comPort, uid, answer, errorCode);
-    };
-    QMetaObject::invokeMethod(m_front, deliver, Qt::QueuedConnection);
+    m_outbox.push_back({ComPort, req.UID, result.ResultArray, result.ErrorCode});
+    lock.unlock();
+    m_answerWaiting();
+    lock.lock();
 }

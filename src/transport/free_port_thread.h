@@ -7,33 +7,35 @@
 
 #include <QThread>
 
-#include <atomic>
 #include <condition_variable>
-#include <memory>
+#include <deque>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
-// What the front, the worker and an answer on its way to the owner's thread share. The
-// answer holds it, so it never touches a worker that is already gone.
-struct TzPortSync {
-    std::mutex CS;                       // guards the queue, the commands and the fields below
-    std::condition_variable Wake;        // the worker waits on it
-    std::condition_variable CommandDone; // the owner's thread waits on it in Start and Stop
-    std::atomic<bool> Destroying = false;
-    bool HandOverDone = false;
-    TAsyncAnswer OnAsyncAnswerProc;
+// An answer waiting to be delivered on the owner's thread.
+struct TzPortAnswer {
+    int ComPort = 0;
+    uint32_t UID = 0;
+    TStringBytes Answer;
+    uint32_t ErrCode = 0;
 };
 
 // The worker: serves the request queue one exchange at a time on its own thread, which opens,
-// uses and closes the port. Its public methods are called on the owner's thread.
+// uses and closes the port. Answers go to an outbox; for each one AnswerWaiting is called, and
+// the owner's thread takes them with TakeAnswer, oldest first. Its public methods are called
+// on the owner's thread.
 class TzFreePortThread : public QThread {
 public:
-    TzFreePortThread(QObject *front, const QString &portName);
-    ~TzFreePortThread() override; // lets the exchange in progress end, delivers nothing more
+    // Called on the worker thread (on the owner's in ClearRequestList) once per answer put out.
+    using AnswerWaiting = std::function<void()>;
+
+    TzFreePortThread(const QString &portName, AnswerWaiting answerWaiting);
+    ~TzFreePortThread() override; // lets the exchange in progress end, puts out nothing more
 
     QString PortName() const;
     void SetPortName(const QString &portName);
-    void SetOnAsyncAnswerProc(TAsyncAnswer callback);
     TzDCB &LocDCB() { return m_locDCB; }
     TzTimeouts &LocTimeouts() { return m_locTimeouts; }
 
@@ -43,6 +45,7 @@ public:
     bool HoldsFrame(const TStringBytes &Cmd) const;
     int QueueCount() const;
     uint32_t LastUID() const;
+    bool TakeAnswer(TzPortAnswer &answer);
 
     bool Start();
     bool Stop();
@@ -73,17 +76,18 @@ private:
     bool RunCommand(PortCommand command);
     void CarryOutCommand(Lock &lock);
 
-    // Hand-over of an answer to the owner's thread.
-    void HandOver(uint32_t uid, const TzExchangeResult &result, Lock &lock);
-    void PostAnswer(uint32_t uid, const TzExchangeResult &result);
-
-    QObject *const m_front;
-    const std::shared_ptr<TzPortSync> m_sync;
+    const AnswerWaiting m_answerWaiting;
     TzWaitBreaker m_breaker; // broken while a command or the destruction waits for the worker
 
-    // Under CS.
+    mutable std::mutex CS;               // guards everything below up to the overlays
+    std::condition_variable Wake;        // the worker waits on it
+    std::condition_variable CommandDone; // the owner's thread waits on it in Start and Stop
+    bool m_destroying = false;
     std::vector<TzReq> RequestList;
+    std::optional<uint32_t> m_onLine; // the request being exchanged
+    std::deque<TzPortAnswer> m_outbox;
     uint32_t GlobUID = 0;
+    int ComPort = 0; // the digits of the name the port was last opened with
     QString m_portName;
     PortCommand m_command = PortCommand::None;
     bool m_commandResult = false;
@@ -96,5 +100,4 @@ private:
 
     // Worker thread only.
     TzSerialLine *m_line = nullptr;
-    int ComPort = 0;
 };

@@ -35,6 +35,7 @@ TzSerialLine::TzSerialLine(const TzWaitBreaker &breaker) : m_breaker(breaker) {}
 bool TzSerialLine::Open(const QString &portName, const TzDCB &dcb, const TzTimeouts &timeouts,
                         TzPortError &error) {
     Close();
+    m_hungUp = false;
     m_port.setPortName(portName);
     if (!m_port.open(QIODevice::ReadWrite)) {
         error = {m_port.error(), m_port.errorString()};
@@ -210,7 +211,10 @@ bool TzSerialLine::WaitForSystem(Clock::duration timeout) {
         return true;
     if (m_port.error() == QSerialPort::TimeoutError)
         m_port.clearError();
-    return !(fds[0].revents & (POLLHUP | POLLERR | POLLNVAL));
+    // Qt reports the hang-up as a read error; the device is gone all the same.
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+        m_hungUp = true;
+    return !m_hungUp;
 }
 #else
 // Without a way to wait on the port and the breaker together, the wait goes in short slices.
@@ -233,6 +237,10 @@ bool TzSerialLine::HasHardError() const {
 uint32_t TzSerialLine::TakeLineError() {
     const QSerialPort::SerialPortError error = m_port.error();
     m_port.clearError();
+    if (m_hungUp) {
+        Close();
+        return kErrPortClosed;
+    }
     switch (error) {
     case QSerialPort::NoError:
     case QSerialPort::TimeoutError:

@@ -62,4 +62,5 @@ private:
     // The silence the next request waits for, counted from the line's last activity.
     Clock::time_point m_lastActivity;
     Clock::duration m_quietBefore{};
+    bool m_hungUp = false; // the system reported the device gone
 };

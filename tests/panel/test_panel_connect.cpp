@@ -145,16 +145,16 @@ void TestPanelConnect::firstReadOrderThenPolling() {
         QTest::qWait(5);
     }
 
-    // The first full read follows the register table. Its read of 36864 is refused by the
-    // queue: it equals the first contact, whose answer is being handled when it is queued.
+    // The first full read follows the register table, its read of 36864 included: it equals
+    // the first contact, whose request left the queue before its answer was handled.
     const QStringList expectedFirst = {
         ReadRequest(4, 36864, 1), // first contact
-        ReadRequest(3, 28672, 1),  ReadRequest(3, 28673, 1), ReadRequest(3, 28676, 1),
-        ReadRequest(3, 28680, 1),  ReadRequest(4, 36865, 1), ReadRequest(4, 36866, 1),
-        ReadRequest(4, 36867, 1),  ReadRequest(4, 36868, 1), ReadRequest(4, 36869, 1),
-        ReadRequest(4, 24582, 1),  ReadRequest(4, 36881, 1), ReadRequest(3, 60013, 1),
-        ReadRequest(3, 60014, 1),  ReadRequest(3, 60015, 1), ReadRequest(3, 60016, 1),
-        ReadRequest(3, 60017, 30), ReadRequest(3, 60047, 30)};
+        ReadRequest(3, 28672, 1), ReadRequest(3, 28673, 1),  ReadRequest(3, 28676, 1),
+        ReadRequest(3, 28680, 1), ReadRequest(4, 36864, 1),  ReadRequest(4, 36865, 1),
+        ReadRequest(4, 36866, 1), ReadRequest(4, 36867, 1),  ReadRequest(4, 36868, 1),
+        ReadRequest(4, 36869, 1), ReadRequest(4, 24582, 1),  ReadRequest(4, 36881, 1),
+        ReadRequest(3, 60013, 1), ReadRequest(3, 60014, 1),  ReadRequest(3, 60015, 1),
+        ReadRequest(3, 60016, 1), ReadRequest(3, 60017, 30), ReadRequest(3, 60047, 30)};
     const QList<SimProcess::Frame> timed = f.sim().frames();
     QStringList frames = f.simFrames();
     for (QString &frame : frames)

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -45,7 +46,7 @@ private slots:
     void exceptionCountersAndRecovery();
     void unknownUidIsLogged();
     void outputClickIsConfirmedByEcho();
-    void droppedRequestsExpire();
+    void clearedRequestsAreCancelled();
     void slowLineKeepsWaitingRequests();
     void safeStatesAndPwmFromModule();
     void shortPwmBlockIgnored();
@@ -163,27 +164,47 @@ void TestPanelRegisters::outputClickIsConfirmedByEcho() {
     QTRY_COMPARE_WITH_TIMEOUT(button->Picture(), TzOutputPicture::On, 2000);
 }
 
-// Requests dropped from the worker's queue are never answered; their records must not count
-// as waiting for ever.
-void TestPanelRegisters::droppedRequestsExpire() {
+// Requests cleared from the worker's queue (the reboot clears it) are answered as cancelled:
+// their records go at once and their tags keep their quality, for nothing was asked.
+void TestPanelRegisters::clearedRequestsAreCancelled() {
     PanelFixture f({"--wire-delay", "--baud", "1200"});
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     QVERIFY(ConnectAt1200(f));
     QTRY_VERIFY_WITH_TIMEOUT(p.FreePort->QueueCount() >= 4, 3000);
+    p.OprosTimer.stop(); // no new reads of the same tags meanwhile
+    QHash<uint32_t, TzTag *> tagOf;
+    for (const TzModbusAnswer &a : p.ModbusAnswerList)
+        tagOf.insert(a.Code, a.Tag);
+    QHash<TzTag *, int> qualityBefore;
+    for (TzTag *tag : tagOf)
+        qualityBefore.insert(tag, tag->Quality);
+    QSignalSpy answers(p.FreePort.get(), &TzFreePort::answered);
 
     p.FreePort->ClearRequestList();
+    QVERIFY(p.FreePort->QueueCount() <= 1); // the read on the line is answered as usual
     QSet<uint32_t> dropped;
     for (uint32_t code : PendingCodes(p))
         if (!p.FreePort->HoldsRequest(code))
             dropped.insert(code);
     QVERIFY(dropped.size() >= 3);
     QTRY_VERIFY_WITH_TIMEOUT(!PendingCodes(p).intersects(dropped), 3000);
+    int cancelled = 0;
+    for (const QList<QVariant> &answer : answers) {
+        if (answer[3].toUInt() != kErrCancelled)
+            continue;
+        ++cancelled;
+        TzTag *tag = tagOf.value(answer[1].toUInt());
+        QVERIFY(tag);
+        QCOMPARE(tag->Quality, qualityBefore.value(tag));
+    }
+    QVERIFY(cancelled >= 3);
+    QVERIFY(!p.Link.Lost());
     QVERIFY(!LogLines().join('\n').contains(QStringLiteral("Неизвестный UID")));
 }
 
-// On a line slower than the polling, requests wait longer than the expiry age; they are still
-// queued and must keep their records, or their answers would arrive with unknown ids.
+// On a line slower than the polling, requests wait for seconds; they are still queued and must
+// keep their records, or their answers would arrive with unknown ids.
 void TestPanelRegisters::slowLineKeepsWaitingRequests() {
     PanelFixture f({"--wire-delay", "--baud", "1200"});
     QVERIFY(f.ok());

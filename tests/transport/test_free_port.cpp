@@ -72,9 +72,13 @@ public:
     }
     void Release() { m_released = true; }
 
+    // A deep copy: a shared one would be released outside the lock while the list grows.
     QList<QByteArray> Received() const {
         std::lock_guard lock(m_mutex);
-        return m_received;
+        QList<QByteArray> copy;
+        for (const QByteArray &frame : m_received)
+            copy.append(QByteArray(frame.constData(), frame.size()));
+        return copy;
     }
     // Blocks the test thread (no event loop) until count frames have arrived.
     bool WaitForFrames(int count) {
@@ -131,6 +135,15 @@ TzPortDCB RunningRecord() {
     return record;
 }
 
+// Blocks the test thread, which then delivers no answer, until the condition holds.
+bool WaitWithoutEvents(const std::function<bool()> &condition) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < kLongWaitMs)
+        QThread::msleep(5);
+    return condition();
+}
+
 int PtyNumber(const PtyPeer &peer) {
     int number = 0;
     TryDigitsToInt(peer.slavePath(), number);
@@ -151,6 +164,8 @@ private slots:
     void silentDeviceGives512();
     void lifecycleStartStopRestart();
     void unsetCallbackDrainsQueue();
+    void answersWithoutWaiting_data();
+    void answersWithoutWaiting();
     void destructionDeliversNothing_data();
     void destructionDeliversNothing();
     void deviceGone();
@@ -234,7 +249,10 @@ void TestFreePort::duplicatesRefused() {
     port.SetOnAsyncAnswerProc(
         [&](int comPort, uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
             log.callback()(comPort, uid, answer, errCode);
-            // The echo is the very frame being answered.
+            if (log.answers.size() > 2)
+                return;
+            // The echo is the very frame answered: its request left the queue as its
+            // exchange ended, so the same frame is taken again at once.
             requeuedInside << port.SendCmd(answer, 1);
             heldInside << port.HoldsRequest(uid);
         });
@@ -258,18 +276,24 @@ void TestFreePort::duplicatesRefused() {
     QVERIFY(port.HoldsRequest(waitingUid));
 
     responder.Release();
-    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 2, kLongWaitMs);
-    QCOMPARE(requeuedInside, QList<bool>({false, false}));
-    QCOMPARE(heldInside, QList<bool>({true, true}));
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 4, kLongWaitMs);
+    QCOMPARE(requeuedInside, QList<bool>({true, true}));
+    QCOMPARE(heldInside, QList<bool>({false, false}));
+    QList<QByteArray> answered;
+    for (const Answer &answer : log.answers)
+        answered << answer.bytes;
+    QCOMPARE(answered, QList<QByteArray>(
+                           {FrameBytes('H'), FrameBytes('A'), FrameBytes('H'), FrameBytes('A')}));
+    QCOMPARE(log.answers[3].uid, waitingUid + 2);
     QVERIFY(!port.HoldsRequest(headUid));
-    QCOMPARE(port.QueueCount(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(port.QueueCount(), 0, kLongWaitMs);
 
     // Answered, so the same frame is accepted again.
     port.SetOnAsyncAnswerProc(log.callback());
     QVERIFY(port.SendCmd(Frame('H'), 1));
-    QCOMPARE(port.LastUID(), waitingUid + 1);
-    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 3, kLongWaitMs);
-    QCOMPARE(log.answers[2].bytes, FrameBytes('H'));
+    QCOMPARE(port.LastUID(), waitingUid + 3);
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), 5, kLongWaitMs);
+    QCOMPARE(log.answers[4].bytes, FrameBytes('H'));
 }
 
 void TestFreePort::idsWrapAfter20Million() {
@@ -432,17 +456,120 @@ void TestFreePort::unsetCallbackDrainsQueue() {
     QCOMPARE(log.answers[0].bytes, FrameBytes('x'));
 }
 
+void TestFreePort::answersWithoutWaiting_data() {
+    QTest::addColumn<QByteArray>("queued"); // H is held on the line
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("inCallback");    // the action comes from the first answer's callback
+    QTest::addColumn<QString>("delivered");  // answers in order; :C cancelled, :X port closed
+    QTest::addColumn<bool>("headHeldAfter"); // H is still on the line after the action
+
+    // The answers before H pile up while the test thread runs no event loop.
+    QTest::newRow("answers wait for the owner, in send order")
+        << QByteArray("abcHd") << "" << false << "a b c H d" << true;
+    QTest::newRow("cleared: the waiting are cancelled in queue order, H is answered")
+        << QByteArray("abHcde") << "ClearRequestList" << false << "a b c:C d:C e:C H" << true;
+    QTest::newRow("cleared from the callback")
+        << QByteArray("abHcde") << "ClearRequestList" << true << "a b c:C d:C e:C H" << true;
+    QTest::newRow("Stop with answers waiting")
+        << QByteArray("abHcd") << "Stop" << false << "a b H:X c:X d:X" << false;
+    QTest::newRow("Stop from the callback")
+        << QByteArray("abHcd") << "Stop" << true << "a b H:X c:X d:X" << false;
+    QTest::newRow("Start with answers waiting")
+        << QByteArray("abHcd") << "Start" << false << "a b H:X c d" << false;
+    QTest::newRow("Start from the callback")
+        << QByteArray("abHcd") << "Start" << true << "a b H:X c d" << false;
+}
+
+// The worker goes on while its answers wait for the owner's thread; what the owner does
+// meanwhile neither blocks on the worker nor upsets the order of the answers.
+void TestFreePort::answersWithoutWaiting() {
+    QFETCH(QByteArray, queued);
+    QFETCH(QString, action);
+    QFETCH(bool, inCallback);
+    QFETCH(QString, delivered);
+    QFETCH(bool, headHeldAfter);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    // H cut short is never answered: a late echo would only meet the requests after it.
+    Responder responder(peer, [&](const QByteArray &frame, PtyPeer &line) {
+        if (frame != FrameBytes('H') || headHeldAfter)
+            line.write(frame);
+    });
+    responder.HoldAnswerTo(FrameBytes('H'));
+    TzFreePort port(peer.slavePath());
+    SetTimeouts(port, 20, 0, kLongWaitMs);
+    QHash<uint32_t, char> tagOf;
+    QStringList seen;
+    bool acted = false, actionOk = false, headHeld = false;
+    const auto act = [&] {
+        acted = true;
+        if (action == "ClearRequestList") {
+            port.ClearRequestList();
+            actionOk = true;
+        } else if (action == "Stop") {
+            actionOk = port.Stop();
+        } else if (action == "Start") {
+            actionOk = port.Start();
+        } else {
+            actionOk = true;
+        }
+        headHeld = port.HoldsFrame(Frame('H'));
+        responder.Release();
+    };
+    port.SetOnAsyncAnswerProc([&](int, uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
+        const char tag = tagOf.value(uid, '?');
+        QString entry(QChar::fromLatin1(tag));
+        if (errCode == kErrCancelled && answer.Size() == 0)
+            entry += ":C";
+        else if (errCode == kErrPortClosed && answer.Size() == 0)
+            entry += ":X";
+        else if (errCode != kErrNone || answer.AsBytes() != FrameBytes(tag))
+            entry += ":?" + QString::number(errCode);
+        seen << entry;
+        if (!acted)
+            act();
+    });
+    QVERIFY(port.Start());
+    for (const char tag : queued) {
+        QVERIFY(port.SendCmd(Frame(tag), 1));
+        tagOf.insert(port.LastUID(), tag);
+    }
+
+    // Everything before H answered and H on the line, with no event loop run meanwhile.
+    const int onLine = int(queued.indexOf('H')) + 1;
+    QVERIFY(responder.WaitForFrames(onLine));
+    QVERIFY(WaitWithoutEvents([&] { return port.QueueCount() == queued.size() - onLine + 1; }));
+    QVERIFY(seen.isEmpty());
+    if (!inCallback)
+        act();
+
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), queued.size(), kLongWaitMs);
+    QCOMPARE(seen.join(' '), delivered);
+    QVERIFY(actionOk);
+    QCOMPARE(headHeld, headHeldAfter);
+    QTest::qWait(100);
+    QCOMPARE(seen.size(), queued.size()); // one answer per request
+    QCOMPARE(port.QueueCount(), 0);
+}
+
 void TestFreePort::destructionDeliversNothing_data() {
     QTest::addColumn<bool>("deviceAnswers");
+    QTest::addColumn<bool>("fromCallback"); // D's callback destroys the port
+    QTest::addColumn<QByteArray>("sent");
     // The answer is held back: the worker is still reading when destruction begins.
-    QTest::newRow("during the read") << false;
-    // The answer arrived and waits for the test thread, which is busy in the destructor: a
-    // hand-over that blocks until the callback ran would deadlock here.
-    QTest::newRow("during the hand-over") << true;
+    QTest::newRow("during the read") << false << false << QByteArray("D");
+    // Both answers arrived and wait for the test thread, which has run no event loop since:
+    // they die with the port.
+    QTest::newRow("answers waiting for the owner's thread") << true << false << QByteArray("DE");
+    QTest::newRow("from the first answer's callback, the second waiting")
+        << true << true << QByteArray("DE");
 }
 
 void TestFreePort::destructionDeliversNothing() {
     QFETCH(bool, deviceAnswers);
+    QFETCH(bool, fromCallback);
+    QFETCH(QByteArray, sent);
 
     PtyPeer peer;
     QVERIFY(peer.isOpen());
@@ -451,20 +578,35 @@ void TestFreePort::destructionDeliversNothing() {
         responder.HoldAnswerTo(FrameBytes('D'));
     auto port = std::make_unique<TzFreePort>(peer.slavePath());
     AnswerLog log;
-    port->SetOnAsyncAnswerProc(log.callback());
+    port->SetOnAsyncAnswerProc(
+        [&](int comPort, uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
+            log.callback()(comPort, uid, answer, errCode);
+            port.reset();
+        });
     SetTimeouts(*port, 20, 0, 3000);
     QVERIFY(port->Start());
 
     QVERIFY(port->SendCmd(Frame('D'), 1));
     QVERIFY(port->SendCmd(Frame('E'), 1));
     QVERIFY(responder.WaitForFrames(1));
-    QThread::msleep(300); // no event loop: an answer could only wait for delivery
-    port.reset();
+    // No event loop meanwhile: an answer could only wait for delivery.
+    if (deviceAnswers)
+        QVERIFY(WaitWithoutEvents([&] { return port->QueueCount() == 0; }));
+    else
+        QThread::msleep(300);
+    if (!fromCallback)
+        port.reset();
     responder.Release();
 
     QTest::qWait(300);
-    QVERIFY(log.answers.isEmpty());
-    QCOMPARE(responder.Received(), QList<QByteArray>{FrameBytes('D')});
+    QVERIFY(!port);
+    QCOMPARE(log.answers.size(), fromCallback ? 1 : 0);
+    if (fromCallback)
+        QCOMPARE(log.answers[0].bytes, FrameBytes('D'));
+    QList<QByteArray> expected;
+    for (const char tag : sent)
+        expected << FrameBytes(tag);
+    QCOMPARE(responder.Received(), expected);
 }
 
 void TestFreePort::deviceGone() {

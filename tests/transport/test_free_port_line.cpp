@@ -40,6 +40,8 @@ class TestFreePortLine : public QObject {
 private slots:
     void exchangesOnTheLine_data();
     void exchangesOnTheLine();
+    void simulatorExits_data();
+    void simulatorExits();
 };
 
 void TestFreePortLine::exchangesOnTheLine_data() {
@@ -149,6 +151,52 @@ void TestFreePortLine::exchangesOnTheLine() {
     for (const SimProcess::Frame &frame : sim.collisions())
         collided += QByteArray::number(frame.ms) + " ms: " + frame.bytes.toHex(' ') + '\n';
     QVERIFY2(collided.isEmpty(), collided.constData());
+}
+
+void TestFreePortLine::simulatorExits_data() {
+    QTest::addColumn<bool>("whileAwaited");
+    QTest::newRow("between two exchanges") << false;
+    QTest::newRow("while an answer is awaited") << true;
+}
+
+// The pseudo-terminal hangs up when its simulator exits, as a USB adapter does when pulled out:
+// the first exchange that finds the module's port gone already says so.
+void TestFreePortLine::simulatorExits() {
+    QFETCH(bool, whileAwaited);
+
+    SimProcess sim(QStringList{"--log-frames"});
+    QVERIFY(sim.start());
+    TzFreePort port(sim.portPath());
+    port.LocDCB().BaudRate = 9600;
+    port.LocTimeouts().ReadIntervalTimeout = 10;
+    port.LocTimeouts().ReadTotalTimeoutMultiplier = 0;
+    port.LocTimeouts().ReadTotalTimeoutConstant = 3000;
+    QList<Answer> answers;
+    port.SetOnAsyncAnswerProc([&](int, uint32_t, const TStringBytes &bytes, uint32_t err) {
+        answers.append({bytes.AsBytes(), err, 0});
+    });
+    QVERIFY(port.Start());
+    const TStringBytes type = Request(0x04, 36864, 1), version = Request(0x04, 36869, 1);
+    QVERIFY(port.SendCmd(type, kAddr, ModbusRtuAnswerRule(type)));
+    QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, kLongWaitMs);
+    QCOMPARE(answers[0].errCode, kErrNone);
+
+    if (whileAwaited) {
+        sim.command("silent on");
+        QVERIFY(port.SendCmd(version, kAddr, ModbusRtuAnswerRule(version)));
+        QVERIFY(sim.waitForFrames(2, kLongWaitMs));
+        sim.stop();
+    } else {
+        sim.stop();
+        QVERIFY(port.SendCmd(version, kAddr, ModbusRtuAnswerRule(version)));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 2, kLongWaitMs);
+    QCOMPARE(answers[1].errCode, kErrPortClosed);
+    QCOMPARE(answers[1].bytes, QByteArray());
+
+    QVERIFY(port.SendCmd(type, kAddr, ModbusRtuAnswerRule(type)));
+    QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 3, kLongWaitMs);
+    QCOMPARE(answers[2].errCode, kErrPortClosed);
 }
 
 QTEST_GUILESS_MAIN(TestFreePortLine)
