@@ -2,6 +2,7 @@
 //   panel_screenshot <output-dir>
 #include "app/main_window.h"
 #include "app/test_mode.h"
+#include "model/register_map.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
 #include "panel/tarvex_registration.h"
@@ -24,9 +25,10 @@ int main(int argc, char *argv[]) {
     if (!sim.start())
         return 1;
     // A few outputs on, one under PWM.
-    sim.command("set holding 60016 1077");
-    sim.command("set holding 60015 2");
-    sim.command("set holding 5893 500"); // output 15: duty 50 %
+    using namespace TarvexMap;
+    sim.setHolding(kRegOutputStates1to16, 1077);
+    sim.setHolding(kRegOutputStates17to20, 2);
+    sim.setHolding(OutputRegister(15, kOffsetPwmDuty), 500); // output 15: duty 50 %
 
     const QString port = sim.portPath();
     SetSerialPortSource([port] { return QStringList{port}; });

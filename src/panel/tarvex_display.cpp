@@ -1,5 +1,6 @@
 #include "app/test_mode.h"
 #include "app/win_color.h"
+#include "model/register_map.h"
 #include "tarvex.h"
 #include "transport/utils.h"
 
@@ -57,11 +58,12 @@ void TfrTarvex::InterfaceTimerTimer() {
         return;
 
     double millivolts = 0;
-    if (TryValueByID(24582, millivolts))
+    if (TryValueByID(TarvexMap::kRegSupplyVoltage, millivolts))
         labPower1->setText(QLocale().toString(millivolts / 1000, 'f', 2) + QStringLiteral(" В"));
     int status = 0;
-    if (TryValueByID(36881, status)) {
-        const bool alarm = IsBitSet(status, 14) || IsBitSet(status, 15);
+    if (TryValueByID(TarvexMap::kRegPowerStatus, status)) {
+        const bool alarm = IsBitSet(status, TarvexMap::kPowerAlarmBitLow) ||
+                           IsBitSet(status, TarvexMap::kPowerAlarmBitHigh);
         if (alarm)
             SetColours(labPower1, 255, 65535); // yellow on red
         else
@@ -78,10 +80,10 @@ void TfrTarvex::InterfaceTimerTimer() {
 
 void TfrTarvex::ShowOutputStates() {
     int outputs = 0;
-    if (TryValueByID(60016, outputs))
+    if (TryValueByID(TarvexMap::kRegOutputStates1to16, outputs))
         for (int n = 1; n <= 16; ++n)
             SetDOUT(n, IsBitSet(outputs, n - 1));
-    if (TryValueByID(60015, outputs))
-        for (int n = 17; n <= 20; ++n)
+    if (TryValueByID(TarvexMap::kRegOutputStates17to20, outputs))
+        for (int n = 17; n <= TarvexMap::kOutputCount; ++n)
             SetDOUT(n, IsBitSet(outputs, n - 17));
 }

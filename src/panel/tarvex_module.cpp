@@ -1,4 +1,5 @@
 #include "app/clipboard.h"
+#include "model/register_map.h"
 #include "panel_texts.h"
 #include "popup_form.h"
 #include "tarvex.h"
@@ -79,12 +80,13 @@ void TfrTarvex::btnRS485_ApplyClick() {
     btnRS485->setChecked(false);
     labNeedReset->show();
 
-    SetRegByID(28676, address, true);
-    SetRegByID(28672, cbBaudRate->currentIndex(), true);
+    SetRegByID(TarvexMap::kRegAddress, address, true);
+    SetRegByID(TarvexMap::kRegBaudCode, cbBaudRate->currentIndex(), true);
     // No row chosen (the module reported an ASCII format): its format stays as it is.
     if (cbFormat->currentIndex() >= 0)
-        SetRegByID(28673, cbFormat->currentIndex() + 4, true);
-    SetRegByID(28680, timeout, true);
+        SetRegByID(TarvexMap::kRegFormatCode,
+                   cbFormat->currentIndex() + TarvexMap::kRtuFormatCodeFirst, true);
+    SetRegByID(TarvexMap::kRegNetworkTimeout, timeout, true);
 }
 
 void TfrTarvex::btnResetClick() {
@@ -95,7 +97,7 @@ void TfrTarvex::btnResetClick() {
         FreePort->ClearRequestList();
     // The queue refuses a copy still waiting, so normally only the first write goes out.
     for (int i = 0; i < 3; ++i)
-        SetRegByID(60000, 21930, true);
+        SetRegByID(TarvexMap::kRegCommand, TarvexMap::kCommandReboot, true);
     WaitWithMessages(1200);
 
     Connected = false; // the watchdog closes the port at its next tick

@@ -1,6 +1,7 @@
 #include "app/blinker.h"
 #include "find_device.h"
 #include "found_device.h"
+#include "model/register_map.h"
 #include "panel_texts.h"
 #include "pictures.h"
 #include "popup_form.h"
@@ -255,7 +256,7 @@ void TfrTarvex::FindAddrProc(int address, const TStringBytes &answer) {
         device.FormatIndx = cbLineFormat->currentIndex();
         device.Timeout = txtLineTimeout->text();
     }
-    device.aType = tarvex ? 73 : 0;
+    device.aType = tarvex ? TarvexMap::kTarvexDeviceType : 0;
     device.Answer = answer;
     device.Timestamp = GetTickCount();
 

@@ -1,5 +1,6 @@
 #include "panel_fixture.h"
 
+#include "model/register_map.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "tools/temp_log.h"
@@ -52,8 +53,9 @@ QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel) {
         if (frame.size() != 8 || frame[1] != 5)
             continue;
         const int reg = (uint8_t(frame[2]) << 8) | uint8_t(frame[3]);
-        if (reg >= 4096 && (reg - 4096) % 128 == 0)
-            writes.append({(reg - 4096) / 128 + 1, uint8_t(frame[4]) == 0xFF});
+        for (int n = 1; n <= TarvexMap::kOutputCount; ++n)
+            if (reg == TarvexMap::OutputRegister(n))
+                writes.append({n, uint8_t(frame[4]) == 0xFF});
     }
     return writes;
 }

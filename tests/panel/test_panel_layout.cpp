@@ -2,6 +2,7 @@
 // connection fields and their checks, and the line format that reaches the serial line.
 #include "app/blinker.h"
 #include "app/main_window.h"
+#include "model/register_map.h"
 #include "panel/output_button.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex_registration.h"
@@ -371,7 +372,7 @@ void TestPanelLayout::valueLabelsSpeakCaptionAndValue() {
                                SpokenName(p.labVerPO)};
     QCOMPARE(names, (QStringList{"ID: 01-2A-00-FF-10-0B", "Адрес: 16", "Скорость: 9600",
                                  "Формат: RTU 8N1", "Версия ПО: 1.23"}));
-    f.sim().command("set input 24582 12340");
+    f.sim().setInput(TarvexMap::kRegSupplyVoltage, 12340);
     QTRY_COMPARE_WITH_TIMEOUT(SpokenName(p.labPower1), QStringLiteral("Питание: 12.34 В"), 2000);
 }
 

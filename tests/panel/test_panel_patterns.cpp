@@ -2,6 +2,7 @@
 // shows and hides with the test functions.
 #include "app/main_window.h"
 #include "app/test_mode.h"
+#include "model/register_map.h"
 #include "panel/output_button.h"
 #include "panel/tarvex_registration.h"
 #include "panel_fixture.h"
@@ -171,8 +172,8 @@ void TestPanelPatterns::allOutputs() {
     QCOMPARE(switchedOn, expected);
 
     QTest::mouseClick(p.btnAllOn, Qt::LeftButton);
-    QCOMPARE(QueuedRegisterWrites(p, 60015), QList<int>{15});
-    QCOMPARE(QueuedRegisterWrites(p, 60016), QList<int>{65535});
+    QCOMPARE(QueuedRegisterWrites(p, TarvexMap::kRegOutputStates17to20), QList<int>{0x000F});
+    QCOMPARE(QueuedRegisterWrites(p, TarvexMap::kRegOutputStates1to16), QList<int>{0xFFFF});
     f.sim().command("silent off");
     QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[20].Btn->Picture() == TzOutputPicture::On &&
                                  p.DOUTs[1].Btn->Picture() == TzOutputPicture::On,

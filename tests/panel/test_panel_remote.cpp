@@ -1,6 +1,7 @@
 // Remote control: the panel polls a web service (started here on 127.0.0.1, directly or through
 // tinyproxy) for the outputs' states and reports the operator's clicks to it.
 #include "http_test_server.h"
+#include "model/register_map.h"
 #include "panel/output_button.h"
 #include "panel/panel_environment.h"
 #include "panel_fixture.h"
@@ -126,7 +127,7 @@ void TestPanelRemote::pollAnswers() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command("set coil 4224 1"); // output 2 on
+    f.sim().setCoil(TarvexMap::OutputRegister(2), true);
     QVERIFY(f.connectAndPoll());
     QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[2].IsOn, 2000);
     f.sim().command("silent on"); // what the answer queues stays waiting
