@@ -1,9 +1,9 @@
-#include "app/blinker.h"
 #include "model/register_map.h"
 #include "panel_texts.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "widgets/blinker.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "app/test_mode.h"
-#include "app/win_color.h"
 #include "model/register_map.h"
 #include "tarvex.h"
 #include "transport/utils.h"
+#include "widgets/win_color.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,13 +1,13 @@
 #include "app/application.h"
-#include "app/win_color.h"
-#include "big_button.h"
-#include "output_button.h"
 #include "panel_environment.h"
-#include "pictures.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
-#include "value_label.h"
+#include "widgets/big_button.h"
+#include "widgets/output_button.h"
+#include "widgets/pictures.h"
+#include "widgets/value_label.h"
+#include "widgets/win_color.h"
 
 #include <QCoreApplication>
 #include <QLabel>

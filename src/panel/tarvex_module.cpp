@@ -1,10 +1,10 @@
-#include "app/clipboard.h"
 #include "model/register_map.h"
 #include "panel_texts.h"
-#include "popup_form.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "widgets/clipboard.h"
+#include "widgets/popup_form.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "model/register_map.h"
-#include "output_button.h"
 #include "tarvex.h"
+#include "widgets/output_button.h"
 
 #include <QCheckBox>
 #include <QLabel>

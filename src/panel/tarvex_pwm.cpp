@@ -1,9 +1,9 @@
 #include "model/register_map.h"
 #include "panel_texts.h"
-#include "pictures.h"
-#include "popup_form.h"
 #include "tarvex.h"
 #include "transport/utils.h"
+#include "widgets/pictures.h"
+#include "widgets/popup_form.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,11 +1,11 @@
 #include "panel_environment.h"
 #include "panel_texts.h"
-#include "popup_form.h"
 #include "support/http_request.h"
 #include "support/options_file.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "widgets/popup_form.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,14 +1,14 @@
-#include "app/blinker.h"
 #include "find_device.h"
 #include "found_device.h"
 #include "model/register_map.h"
 #include "panel_texts.h"
-#include "pictures.h"
-#include "popup_form.h"
 #include "tarvex.h"
 #include "tools/csv_file.h"
 #include "tools/port_observer_texts.h"
 #include "transport/utils.h"
+#include "widgets/blinker.h"
+#include "widgets/pictures.h"
+#include "widgets/popup_form.h"
 
 #include <QAction>
 #include <QCheckBox>

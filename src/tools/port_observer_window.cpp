@@ -1,10 +1,10 @@
 #include "port_observer_window.h"
 
-#include "app/clipboard.h"
 #include "csv_file.h"
 #include "grid_text_delegate.h"
 #include "port_observer_model.h"
 #include "port_observer_pictures.h"
+#include "widgets/clipboard.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "temp_log_window.h"
 
-#include "app/clipboard.h"
 #include "temp_log.h"
+#include "widgets/clipboard.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,10 +1,10 @@
 // Connecting the panel to a simulated module: first contact, first full read, polling, the
 // status labels and the log lines of success and failure.
-#include "app/blinker.h"
 #include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/blinker.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

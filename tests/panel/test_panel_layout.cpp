@@ -1,14 +1,14 @@
 // The panel frame without a module: pop-up panels, layout, tool buttons, the port list, the
 // connection fields and their checks, and the line format that reaches the serial line.
-#include "app/blinker.h"
 #include "app/main_window.h"
 #include "model/register_map.h"
-#include "panel/output_button.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex_registration.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/blinker.h"
+#include "widgets/output_button.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>

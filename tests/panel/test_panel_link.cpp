@@ -2,10 +2,10 @@
 // port that goes away with its device, and registers of the first full read that fail.
 #include "http_test_server.h"
 #include "model/register_map.h"
-#include "panel/output_button.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QAccessible>
 #include <QCheckBox>

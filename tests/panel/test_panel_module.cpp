@@ -1,13 +1,13 @@
 // The module's own settings through the panel: output switching and PWM, the RS-485 settings,
 // the reboot and the module ID, against a simulated module.
-#include "app/blinker.h"
 #include "model/register_map.h"
-#include "panel/output_button.h"
 #include "panel_fixture.h"
 #include "tools/port_observers.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 #include "transport/utils.h"
+#include "widgets/blinker.h"
+#include "widgets/output_button.h"
 
 #include <QCheckBox>
 #include <QClipboard>

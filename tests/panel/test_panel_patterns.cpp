@@ -3,11 +3,11 @@
 #include "app/main_window.h"
 #include "app/test_mode.h"
 #include "model/register_map.h"
-#include "panel/output_button.h"
 #include "panel/tarvex_registration.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,10 +1,10 @@
 // Register access and answer dispatch of the panel: pending answers, exception counters,
 // write confirmation, lost requests and the per-output tags, against a simulated module.
 #include "model/register_map.h"
-#include "panel/output_button.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QComboBox>
 #include <QLabel>

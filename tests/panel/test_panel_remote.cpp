@@ -2,13 +2,13 @@
 // tinyproxy) for the outputs' states and reports the operator's clicks to it.
 #include "http_test_server.h"
 #include "model/register_map.h"
-#include "panel/output_button.h"
 #include "panel/panel_environment.h"
 #include "panel_fixture.h"
 #include "support/http_request.h"
 #include "tiny_proxy.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
