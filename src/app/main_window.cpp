@@ -1,7 +1,6 @@
 #include "main_window.h"
 
 #include "frame_registry.h"
-#include "test_mode.h"
 #include "tools/temp_log_window.h"
 
 #include <QAction>

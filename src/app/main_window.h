@@ -27,6 +27,10 @@ public:
     void FormActivate();
 
     bool First = true;
+    // Shows the panel's test functions. False at start; set by the "test" argument and toggled
+    // by the menu item "Тестовый функционал". The panel reads it through the function it is
+    // handed (RegisterTarvexPanel).
+    bool TestMode = false;
 
 protected:
     bool event(QEvent *event) override;

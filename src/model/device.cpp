@@ -1,6 +1,7 @@
 #include "device.h"
 
 #include "transport/utils.h"
+#include "xml_attributes.h"
 
 #include <QDomDocument>
 #include <QDomElement>

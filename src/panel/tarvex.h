@@ -50,6 +50,9 @@ public:
 
     enum PopupSide { psAbove, psBelow, psLeft, psRight };
 
+    // Whether the test functions show; the program hands over the main window's flag.
+    std::function<bool()> TestMode = [] { return false; };
+
     // --- state
     bool InitMode = true;
     bool FirstUpdate = true;

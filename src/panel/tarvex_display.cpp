@@ -1,4 +1,3 @@
-#include "app/test_mode.h"
 #include "model/register_map.h"
 #include "tarvex.h"
 #include "transport/utils.h"
@@ -28,7 +27,8 @@ void SetColours(QLabel *label, quint32 background, quint32 text) {
 // The test functions show only while TestMode is set; an expanded test panel is collapsed
 // before it hides.
 void TfrTarvex::ShowTestFunctions() {
-    if (!TestMode) {
+    const bool testMode = TestMode();
+    if (!testMode) {
         if (!panProxy->isHidden()) {
             panProxy->hide();
             imgOpenSirel->hide();
@@ -39,7 +39,7 @@ void TfrTarvex::ShowTestFunctions() {
     // Hiding the switch leaves remote control running.
     for (QWidget *control : std::initializer_list<QWidget *>{panSnake, cbStyles, chkRemoteControl,
                                                              imgProxySettings, imgOpenSirel})
-        control->setVisible(TestMode);
+        control->setVisible(testMode);
 }
 
 void TfrTarvex::InterfaceTimerTimer() {

@@ -1,4 +1,3 @@
-#include "app/application.h"
 #include "panel_environment.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
@@ -47,7 +46,6 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
     setObjectName(QStringLiteral("TfrTarvex"));
     setMinimumSize(700, 550);
 
-    TApplication::SetExceptionHandler([this](const QString &message) { AppException(message); });
     ExeDir = PanelExeDir();
     UserConfigDir = PanelConfigDir();
 
@@ -78,7 +76,6 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
 }
 
 TfrTarvex::~TfrTarvex() {
-    TApplication::SetExceptionHandler(nullptr);
     ReleaseSearchEngine();
     for (QTimer *timer :
          {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer,

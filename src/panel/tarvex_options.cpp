@@ -1,3 +1,4 @@
+#include "model/xml_attributes.h"
 #include "panel_environment.h"
 #include "support/autorun_registration.h"
 #include "support/options_file.h"

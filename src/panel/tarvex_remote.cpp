@@ -1,3 +1,4 @@
+#include "model/xml_attributes.h"
 #include "panel_environment.h"
 #include "panel_texts.h"
 #include "support/http_request.h"

@@ -1,7 +1,6 @@
 #include "utils.h"
 
 #include <QCoreApplication>
-#include <QDomElement>
 #include <QFile>
 #include <QStringList>
 #include <QThread>
@@ -73,33 +72,6 @@ void ClampValue(double &v, double upper, double lower) {
         v = lower;
     if (v > upper)
         v = upper;
-}
-
-bool ReadXmlAttrInt(const QDomElement &element, const QString &name, int &value) {
-    if (!element.hasAttribute(name))
-        return false;
-    const QString text = element.attribute(name);
-    // Strictly an optional minus and digits: QString::toInt would also take spaces and '+'.
-    const qsizetype start = text.startsWith(u'-') ? 1 : 0;
-    if (text.size() == start)
-        return false;
-    for (qsizetype i = start; i < text.size(); ++i) {
-        if (text[i] < u'0' || text[i] > u'9')
-            return false;
-    }
-    bool ok = false;
-    const int parsed = text.toInt(&ok);
-    if (!ok)
-        return false;
-    value = parsed;
-    return true;
-}
-
-bool ReadXmlAttrStr(const QDomElement &element, const QString &name, QString &value) {
-    if (!element.hasAttribute(name))
-        return false;
-    value = element.attribute(name);
-    return true;
 }
 
 QByteArray ReverseBytes(const QByteArray &bytes) {

@@ -9,8 +9,6 @@
 
 #include <cstdint>
 
-class QDomElement;
-
 // CRC-16/MODBUS of positions 1..n of s (1 <= n <= s.Size()); placed in frames low byte first.
 uint16_t ModbusCRC16(const TStringBytes &s, int n);
 
@@ -23,9 +21,6 @@ QString ByteToBitText(uint8_t b, bool lsbFirst);
 QString BytesToBitText(const QByteArray &bytes, bool lsbFirst);
 bool IsBitSet(int64_t v, int n);
 void ClampValue(double &v, double upper, double lower); // the upper bound wins when crossed
-
-bool ReadXmlAttrInt(const QDomElement &element, const QString &name, int &value);
-bool ReadXmlAttrStr(const QDomElement &element, const QString &name, QString &value);
 
 QByteArray ReverseBytes(const QByteArray &bytes);
 QDate DateInCurrentYear(int day, int month);

@@ -1,9 +1,9 @@
 // The panel frame without a module: pop-up panels, layout, tool buttons, the port list, the
 // connection fields and their checks, and the line format that reaches the serial line.
 #include "app/main_window.h"
+#include "app/tarvex_registration.h"
 #include "model/register_map.h"
 #include "panel/serial_port_list.h"
-#include "panel/tarvex_registration.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"

@@ -1,9 +1,8 @@
 // The test panel: running light, running pair, all outputs on or off, its speed, and how it
 // shows and hides with the test functions.
 #include "app/main_window.h"
-#include "app/test_mode.h"
+#include "app/tarvex_registration.h"
 #include "model/register_map.h"
-#include "panel/tarvex_registration.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
@@ -42,7 +41,6 @@ class TestPanelPatterns : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanup() { TestMode = false; }
     void cleanupTestCase() { delete frmTempLog; }
 
     void speed_data();
