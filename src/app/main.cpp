@@ -19,7 +19,8 @@ int main(int argc, char *argv[]) {
     TApplication app(argc, argv);
     TApplication::setDesktopFileName(QStringLiteral("tarvex-panel")); // the menu entry's icon
 
-    InitLocations();
+    // The shared configuration file and the family's folders: found, migrated and created.
+    const TzLocations locations = InitLocations();
     TzPanelApp program;
     program.MainWindow().show();
     return app.exec();

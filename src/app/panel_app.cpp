@@ -18,8 +18,11 @@ TzPanelApp::TzPanelApp(const QStringList &arguments) {
     m_findDevice = std::make_unique<TfrmFindDevice>();
     m_tempLog = std::make_unique<TfrmTempLog>();
 
+    m_mainWindow->SetTempLog(m_tempLog.get());
     m_panel = qobject_cast<TfrTarvex *>(m_mainWindow->Frame());
     if (m_panel) {
+        m_panel->frmTempLog = m_tempLog.get();
+        m_panel->frmVerInfo = m_verInfo.get();
         // An error escaping an event handler is logged by the panel.
         TApplication::SetExceptionHandler([panel = QPointer<TfrTarvex>(m_panel)](const QString &m) {
             if (panel)

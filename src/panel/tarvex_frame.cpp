@@ -90,10 +90,7 @@ TfrTarvex::~TfrTarvex() {
 std::unique_ptr<TzDevice> TfrTarvex::NewTarvexDevice() const {
     auto device = std::make_unique<TzDevice>();
     device->DevAddr = DevAddr;
-    device->DevType = 3;
     device->DevVersion = 100;
-    device->DevVersionStr = QStringLiteral("1.00");
-    device->Freq = 100;
     device->DevName = QStringLiteral("Tarvex");
     return device;
 }

@@ -10,8 +10,6 @@
 
 #include <algorithm>
 
-TfrmTempLog *frmTempLog = nullptr;
-
 namespace {
 
 constexpr int kClientWidth = 635;
@@ -54,14 +52,10 @@ TfrmTempLog::TfrmTempLog(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Win
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     layout->addWidget(m_rich);
 
-    frmTempLog = this;
     AddErrorCounterLines();
 }
 
-TfrmTempLog::~TfrmTempLog() {
-    if (frmTempLog == this)
-        frmTempLog = nullptr;
-}
+TfrmTempLog::~TfrmTempLog() = default;
 
 void TfrmTempLog::RePos(QWidget *mainWindow) {
     const QRect main = mainWindow->frameGeometry();

@@ -160,6 +160,7 @@ void TestMainWindow::contextMenuOffersBothCommands() {
 void TestMainWindow::firstActivationCentresLog() {
     TfrmMain window(QStringList{"tarvex-panel"});
     TfrmTempLog log;
+    window.SetTempLog(&log);
     log.move(0, 0);
 
     window.show();

@@ -137,7 +137,6 @@ void TestDeviceTemplate::shippedTemplateTags() {
     QFETCH(int, readCmd);
     QFETCH(int, writeCmd);
 
-    QVERIFY(m_shipped.Ready);
     QCOMPARE(m_shipped.DevName, QString("Tarvex"));
     QCOMPARE(m_shipped.DevVersion, 100);
     QCOMPARE(m_shipped.Tags.size(), size_t(19));
@@ -256,7 +255,6 @@ void TestDeviceTemplate::loadValidation() {
     TzDevice device;
     device.AddTag()->ID = 99;
     QCOMPARE(device.LoadFromXml(xml), ok);
-    QCOMPARE(device.Ready, ok);
     QCOMPARE(int(device.Tags.size()), tagsAfter);
     if (ok) {
         QCOMPARE(device.DevName, QString("Test"));
@@ -336,7 +334,6 @@ void TestDeviceTemplate::tagMadeInCode() {
     QCOMPARE(second->fOPCValue, 0.0);
     QCOMPARE(second->Quality, kQualityNeverRead);
     QVERIFY(second->Enabled && second->CanRead && second->CanWrite);
-    QVERIFY(!device.Ready);
     QCOMPARE(device.DevAddr, -1);
 }
 

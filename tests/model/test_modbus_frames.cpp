@@ -410,7 +410,6 @@ void TestModbusFrames::exceptionAnswers() {
     QVERIFY(f.tag->ModbusError);
     QCOMPARE(f.tag->ModbusErrorCode, code);
     QCOMPARE(f.tag->ModbusErrorCodeStr, codeStr);
-    QCOMPARE(f.tag->DataFull, answer);
     QCOMPARE(f.tag->Value(), kBefore);
     QCOMPARE(f.tag->Quality, kQualityNeverRead);
 }
@@ -514,10 +513,8 @@ void TestModbusFrames::blocks() {
 
     Fixture f(Block(order.toLatin1().constData()));
     f.tag->Data = "old";
-    f.tag->DataFull = "old";
     QCOMPARE(DecodeModbusAnswer(Bytes(answer), *f.tag), ok);
     QCOMPARE(f.tag->Data, ok ? data : QByteArray("old"));
-    QCOMPARE(f.tag->DataFull, ok ? answer : QByteArray("old"));
     QCOMPARE(f.tag->Value(), kBefore);
     QCOMPARE(f.tag->Quality, kQualityNeverRead);
 }

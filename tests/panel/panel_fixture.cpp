@@ -8,6 +8,7 @@
 #include "transport/utils.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,7 @@ PanelFixture::PanelFixture(const QStringList &simArgs)
     const QString port = m_sim.portPath();
     SetSerialPortSource([port] { return QStringList{port}; });
     m_panel = std::make_unique<TfrTarvex>();
+    m_panel->frmTempLog = LogWindow();
     m_panel->resize(700, 550);
     m_panel->show();
     m_ok = m_panel->cbComPort->currentText() == port;
@@ -103,8 +105,20 @@ int LogCount(const QString &text) {
     return int(TempLogModel::instance().lines().count(text));
 }
 
+namespace {
+QPointer<TfrmTempLog> g_logWindow;
+} // namespace
+
 void ResetLog() {
-    delete frmTempLog;
+    delete g_logWindow;
     TempLogModel::instance().clear();
-    new TfrmTempLog;
+    g_logWindow = new TfrmTempLog;
+}
+
+TfrmTempLog *LogWindow() {
+    return g_logWindow;
+}
+
+void DeleteLogWindow() {
+    delete g_logWindow;
 }

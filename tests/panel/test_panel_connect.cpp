@@ -47,7 +47,7 @@ class TestPanelConnect : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void connectFillsLabels();
     void firmwareVersionText_data();

@@ -75,7 +75,7 @@ class TestPanelLine : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void pollsThroughABurstingAdapter_data();
     void pollsThroughABurstingAdapter();

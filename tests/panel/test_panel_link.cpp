@@ -45,7 +45,7 @@ class TestPanelLink : public QObject {
 private slots:
     void initTestCase() { QThreadPool::globalInstance()->setMaxThreadCount(8); }
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void silentModuleIsShownLost();
     void noWriteReachesALostModule();

@@ -42,7 +42,7 @@ class TestPanelModule : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void pwmDurations_data();
     void pwmDurations();

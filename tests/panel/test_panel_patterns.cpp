@@ -41,7 +41,7 @@ class TestPanelPatterns : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void speed_data();
     void speed();

@@ -36,7 +36,7 @@ class TestPanelRegisters : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void perOutputTags();
     void duplicateReadRefused();

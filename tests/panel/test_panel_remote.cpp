@@ -70,7 +70,7 @@ class TestPanelRemote : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void pollAnswers_data();
     void pollAnswers();

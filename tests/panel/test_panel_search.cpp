@@ -47,7 +47,7 @@ class TestPanelSearch : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void searchFindsTheModule();
     void shortTimeoutRaisedBeforeSearch();

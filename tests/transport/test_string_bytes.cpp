@@ -1,3 +1,4 @@
+#include "spare_utils.h"
 #include "transport/string_bytes.h"
 #include "transport/utils.h"
 
