@@ -5,6 +5,7 @@
 //
 //   exchange_bench [--count N]
 #include "model/modbus_answer_rule.h"
+#include "model/register_map.h"
 #include "sim_process.h"
 #include "transport/free_port.h"
 #include "transport/port_settings.h"
@@ -28,7 +29,8 @@ constexpr int kAnswerBytes = 7; // one register
 constexpr int kWarmUp = 10;
 // Registers read in turn, two requests queued at a time: the worker holds the next request
 // while one is answered, and the callback queues the one after it.
-constexpr int kRegisters[] = {28676, 28673, 28672};
+constexpr int kRegisters[] = {TarvexMap::kRegAddress, TarvexMap::kRegFormatCode,
+                              TarvexMap::kRegBaudCode};
 constexpr int kRegisterCount = 3;
 constexpr int kRates[] = {9600, 19200, 115200};
 constexpr int kBusyOwnerMs = 5;

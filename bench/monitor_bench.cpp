@@ -6,6 +6,7 @@
 //
 // A rate counts records: requests and answer records together. With --answers-per-request 3
 // each request is followed by three answer records, as the panel publishes them.
+#include "model/register_map.h"
 #include "tools/port_observer_window.h"
 #include "tools/port_observers.h"
 
@@ -58,7 +59,7 @@ public:
             rec.Index = m_id;
             rec.Addr = 16;
             rec.Func = 3;
-            rec.Reg = 60016 + m_id % 8;
+            rec.Reg = TarvexMap::kRegOutputStates1to16 + m_id % 8;
             rec.Cmd = QByteArray::fromHex("1003EA7000018A88");
             rec.Cmd[3] = char(rec.Reg & 0xFF);
             rec.Name = QStringLiteral("DOUT_State 1-16");

@@ -4,12 +4,11 @@
 //
 //   panel_bench [--baud N] [--seconds S] [--runs R] [--burst MS]
 #include "app/main_window.h"
+#include "app/panel_app.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
-#include "panel/tarvex_registration.h"
 #include "sim_process.h"
-#include "tools/temp_log_window.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -96,11 +95,10 @@ int main(int argc, char *argv[]) {
     SetSerialPortSource([port] { return QStringList{port}; });
     const QTemporaryDir optionsDir; // no options of an earlier run
     SetPanelExeDir(optionsDir.path());
-    RegisterTarvexPanel();
-    TfrmMain mainWindow;
-    TfrmTempLog tempLog;
+    TzPanelApp program;
+    TfrmMain &mainWindow = program.MainWindow();
     mainWindow.show();
-    auto *panel = qobject_cast<TfrTarvex *>(mainWindow.Frame());
+    TfrTarvex *panel = program.Panel();
     panel->cbLineBaudRate->setCurrentText(baud);
 
     // Click to filled labels, over several connections.

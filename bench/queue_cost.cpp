@@ -230,7 +230,7 @@ int main(int argc, char **argv) {
     std::printf(" started, the worker waiting for the answer to the head:\n");
     {
         TzFreePort port(peer.slavePath());
-        port.LocTimeouts().ReadTotalTimeoutConstant = 60000;
+        port.LocTimeouts().ReadTotalTimeoutConstant = 60'000;
         if (!port.Start())
             return 1;
         port.SendCmd(TStringBytes::FromBytes({0x7F, 0x7F}), 1);

@@ -7,6 +7,7 @@
 //
 // A pseudo-terminal refuses even parity, so the sweep passes over the 8E1 lines here; the sum
 // is given for the lines that ran and for all of them.
+#include "app/panel_app.h"
 #include "panel/find_device.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
@@ -47,10 +48,10 @@ int main(int argc, char *argv[]) {
 
     // The panel builds the sweep's lines: the time-out field at 10 ms gives every rate its
     // minimum.
-    TfrTarvex panel;
-    const QList<TzFindLine> lines = panel.SearchSweepLines(10);
+    TzPanelApp program;
+    const QList<TzFindLine> lines = program.Panel()->SearchSweepLines(10);
 
-    TfrmFindDevice engine;
+    TfrmFindDevice &engine = program.FindDevice();
     engine.SetComPort(port);
     engine.Lines = lines;
     engine.FirstAddr = first;

@@ -1,12 +1,11 @@
 // Renders the panel connected to a simulated module into PNG files for the documentation.
 //   panel_screenshot <output-dir>
 #include "app/main_window.h"
-#include "app/test_mode.h"
+#include "app/panel_app.h"
+#include "model/register_map.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
-#include "panel/tarvex_registration.h"
 #include "sim_process.h"
-#include "tools/temp_log_window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,17 +23,17 @@ int main(int argc, char *argv[]) {
     if (!sim.start())
         return 1;
     // A few outputs on, one under PWM.
-    sim.command("set holding 60016 1077");
-    sim.command("set holding 60015 2");
-    sim.command("set holding 5893 500"); // output 15: duty 50 %
+    using namespace TarvexMap;
+    sim.setHolding(kRegOutputStates1to16, 1077);
+    sim.setHolding(kRegOutputStates17to20, 2);
+    sim.setHolding(OutputRegister(15, kOffsetPwmDuty), 500); // output 15: duty 50 %
 
     const QString port = sim.portPath();
     SetSerialPortSource([port] { return QStringList{port}; });
-    RegisterTarvexPanel();
-    TfrmMain mainWindow;
-    TfrmTempLog tempLog;
+    TzPanelApp program;
+    TfrmMain &mainWindow = program.MainWindow();
     mainWindow.show();
-    auto *panel = qobject_cast<TfrTarvex *>(mainWindow.Frame());
+    TfrTarvex *panel = program.Panel();
     QTest::mouseClick(panel->btnConnect, Qt::LeftButton);
     if (!QTest::qWaitFor([panel] { return panel->OprosTimer.isActive(); }, 5000))
         return 1;
@@ -60,7 +59,8 @@ int main(int argc, char *argv[]) {
     sim.command("silent off");
     if (!QTest::qWaitFor([panel] { return !panel->labLinkLost->isVisible(); }, 5000))
         return 1;
-    TestMode = true; // the test functions: test patterns, remote control, visual styles
+    // The test functions: test patterns, remote control, visual styles.
+    mainWindow.SysCommand(kCmdTestMode);
     panel->InterfaceTimerTimer();
     savedAll = savedAll && shot(panel->labSnakeCaption, "panel-test-functions.png");
     std::printf("%s\n", savedAll ? "saved" : "not saved");

@@ -44,7 +44,7 @@ void Simulator::runCommand(const std::string &line) {
             return;
         }
         if (space == Space::Holding && reg == kRegCommand) {
-            if (value == kCommandRestart)
+            if (value == kCommandReboot)
                 beginRestart();
             return;
         }

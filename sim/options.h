@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/register_map.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -19,7 +21,7 @@ struct SimOptions {
     LineFormat format;
     std::string linkPath;
 
-    uint16_t deviceType = 73;
+    uint16_t deviceType = TarvexMap::kTarvexDeviceType;
     uint16_t hardwareVersion = 1;
     uint16_t firmwareVersion = 100;
     uint8_t id[6] = {0x01, 0x2A, 0x00, 0xFF, 0x10, 0x0B};
@@ -48,5 +50,5 @@ int baudFromCode(int code); // -1 for an unknown code
 int codeFromBaud(int baud); // -1 for a rate the module does not offer
 bool formatFromCode(int code, LineFormat &format);
 int codeFromFormat(const LineFormat &format);
-bool parseExceptionRule(const std::string &text, int &reg, int &code); // "60016:11"
+bool parseExceptionRule(const std::string &text, int &reg, int &code); // "REG:CODE"
 bool parseNumber(const std::string &text, long min, long max, long &value);

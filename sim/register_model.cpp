@@ -1,30 +1,32 @@
 #include "register_model.h"
 
+using namespace TarvexMap;
+
 namespace {
 
-constexpr int kOutputBase = 4096;
-constexpr int kOutputStride = 128;
-constexpr int kOffsetState = 0;
-constexpr int kOffsetScale = 3;
-constexpr int kOffsetDuty = 5;
-constexpr int kOffsetSafe = 8;
-constexpr int kRegSafe17 = 60013;
-constexpr int kRegSafe1 = 60014;
-constexpr int kRegState17 = 60015;
-constexpr int kRegState1 = 60016;
-constexpr int kRegPwmFirst = 60017;
-constexpr int kRegPwmLast = 60076; // two blocks of 30 registers, outputs 1..10 and 11..20
+constexpr int kOffsetState = kOffsetCoil;
+constexpr int kOffsetScale = kOffsetPwmScale;
+constexpr int kOffsetDuty = kOffsetPwmDuty;
+constexpr int kOffsetSafe = kOffsetSafeCoil;
+constexpr int kRegSafe17 = kRegSafeStates17to20;
+constexpr int kRegSafe1 = kRegSafeStates1to16;
+constexpr int kRegState17 = kRegOutputStates17to20;
+constexpr int kRegState1 = kRegOutputStates1to16;
+// The two PWM blocks follow each other: outputs 1..10, then 11..20.
+constexpr int kRegPwmFirst = kRegPwmBlock1;
+constexpr int kRegPwmLast = kRegPwmBlock2 + kPwmBlockRegisters - 1;
+static_assert(kRegPwmBlock2 == kRegPwmBlock1 + kPwmBlockRegisters);
 
 } // namespace
 
 RegisterModel::RegisterModel(const SimOptions &options) {
-    m_inputs[24582] = options.voltageMv;
-    m_inputs[36864] = options.deviceType;
-    m_inputs[36865] = options.hardwareVersion;
-    for (int i = 0; i < 3; ++i)
-        m_inputs[36866 + i] = uint16_t(options.id[2 * i] << 8 | options.id[2 * i + 1]);
-    m_inputs[36869] = options.firmwareVersion;
-    m_inputs[36881] = options.powerStatus;
+    m_inputs[kRegSupplyVoltage] = options.voltageMv;
+    m_inputs[kRegDeviceType] = options.deviceType;
+    m_inputs[kRegHardwareVersion] = options.hardwareVersion;
+    for (int i = 0; i < kIdRegisterCount; ++i)
+        m_inputs[kRegId1 + i] = uint16_t(options.id[2 * i] << 8 | options.id[2 * i + 1]);
+    m_inputs[kRegFirmwareVersion] = options.firmwareVersion;
+    m_inputs[kRegPowerStatus] = options.powerStatus;
 
     m_settings[kRegBaudCode] = uint16_t(codeFromBaud(options.baud));
     m_settings[kRegFormatCode] = uint16_t(codeFromFormat(options.format));
@@ -47,8 +49,8 @@ RegisterModel::Field RegisterModel::pwmField(int reg, int &index) {
                                                                : NoField;
     if (reg < kRegPwmFirst || reg > kRegPwmLast)
         return NoField;
-    index = (reg - kRegPwmFirst) / 3;
-    return Field((reg - kRegPwmFirst) % 3);
+    index = (reg - kRegPwmFirst) / kPwmRegistersPerOutput;
+    return Field((reg - kRegPwmFirst) % kPwmRegistersPerOutput);
 }
 
 RegisterModel::Access RegisterModel::access(Space space, int reg) const {

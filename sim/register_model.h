@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/register_map.h"
 #include "options.h"
 
 #include <array>
@@ -14,13 +15,13 @@ inline constexpr int kIllegalFunction = 1;
 inline constexpr int kIllegalAddress = 2;
 inline constexpr int kIllegalValue = 3;
 
-inline constexpr int kOutputCount = 20;
-inline constexpr int kRegCommand = 60000;
-inline constexpr uint16_t kCommandRestart = 21930;
-inline constexpr int kRegBaudCode = 28672;
-inline constexpr int kRegFormatCode = 28673;
-inline constexpr int kRegAddress = 28676;
-inline constexpr int kRegNetworkTimeout = 28680;
+using TarvexMap::kCommandReboot;
+using TarvexMap::kOutputCount;
+using TarvexMap::kRegAddress;
+using TarvexMap::kRegBaudCode;
+using TarvexMap::kRegCommand;
+using TarvexMap::kRegFormatCode;
+using TarvexMap::kRegNetworkTimeout;
 
 // The registers, coils and outputs of one module. Times are ms on the simulator's clock; the
 // state of a modulated output is computed from the time it is read at.

@@ -134,7 +134,7 @@ Reply RequestHandler::handle(const uint8_t *frame, int length, int64_t nowMs) {
         reply.bytes = answerWrite(request, nowMs);
         for (size_t i = 0; i < request.values.size(); ++i) {
             if (spaceOf(request.function) == Space::Holding &&
-                request.start + int(i) == kRegCommand && request.values[i] == kCommandRestart)
+                request.start + int(i) == kRegCommand && request.values[i] == kCommandReboot)
                 reply.restart = true;
         }
     }

@@ -1,33 +1,20 @@
 #include "application.h"
 
+#include "widgets/tool_tip_style.h"
+
 #include <QEvent>
-#include <QProxyStyle>
-#include <QStyleFactory>
 #include <QWidget>
 
 #include <exception>
 
 namespace {
 
-constexpr int kToolTipWakeUpMs = 200;
 constexpr int kToolTipDurationMs = 100000;
 
 TzExceptionHandler &ExceptionHandler() {
     static TzExceptionHandler handler;
     return handler;
 }
-
-class TzToolTipStyle : public QProxyStyle {
-public:
-    using QProxyStyle::QProxyStyle;
-
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override {
-        if (hint == SH_ToolTip_WakeUpDelay)
-            return kToolTipWakeUpMs;
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 // A widget that keeps the default duration would lose its tip after about ten seconds.
 class TzToolTipDurationFilter : public QObject {
@@ -47,16 +34,11 @@ public:
 } // namespace
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
-    setStyle(new TzToolTipStyle);
+    setStyle(NewToolTipStyle());
     installEventFilter(new TzToolTipDurationFilter(this));
 }
 
 TApplication::~TApplication() = default;
-
-void TApplication::SetBaseStyle(const QString &styleName) {
-    if (QStyle *base = QStyleFactory::create(styleName))
-        QApplication::setStyle(new TzToolTipStyle(base));
-}
 
 void TApplication::SetExceptionHandler(TzExceptionHandler handler) {
     ExceptionHandler() = std::move(handler);

@@ -15,8 +15,6 @@ public:
     ~TApplication() override;
 
     static void SetExceptionHandler(TzExceptionHandler handler);
-    // Changes the look of the whole application, keeping the tooltip timings.
-    static void SetBaseStyle(const QString &styleName);
 
     bool notify(QObject *receiver, QEvent *event) override;
 

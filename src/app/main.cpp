@@ -1,12 +1,9 @@
 #include "application.h"
 #include "main_window.h"
-#include "panel/find_device.h"
-#include "panel/tarvex_registration.h"
+#include "panel_app.h"
 #include "panel_usage.h"
 #include "support/korvel_file_path.h"
 #include "support/program_info.h"
-#include "tools/temp_log_window.h"
-#include "tools/ver_info_window.h"
 
 #include <cstdio>
 
@@ -22,14 +19,9 @@ int main(int argc, char *argv[]) {
     TApplication app(argc, argv);
     TApplication::setDesktopFileName(QStringLiteral("tarvex-panel")); // the menu entry's icon
 
-    // Module initialisation: the panel module registers its frame class last.
-    InitLocations();
-    RegisterTarvexPanel();
-
-    TfrmMain mainWindow;
-    TfrmVerInfo verInfo(&mainWindow);
-    TfrmFindDevice findDevice;
-    TfrmTempLog tempLog;
-    mainWindow.show();
+    // The shared configuration file and the family's folders: found, migrated and created.
+    const TzLocations locations = InitLocations();
+    TzPanelApp program;
+    program.MainWindow().show();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 #include "main_window.h"
 
 #include "frame_registry.h"
-#include "test_mode.h"
 #include "tools/temp_log_window.h"
 
 #include <QAction>
@@ -93,11 +92,15 @@ void TfrmMain::SetFixedWidthTo(int width) {
     setFixedWidth(width);
 }
 
+void TfrmMain::SetTempLog(TfrmTempLog *tempLog) {
+    m_tempLog = tempLog;
+}
+
 void TfrmMain::FormActivate() {
     if (!First)
         return;
-    if (frmTempLog)
-        frmTempLog->RePos(this);
+    if (m_tempLog)
+        m_tempLog->RePos(this);
     First = false;
 }
 

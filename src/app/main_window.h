@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
 class QAction;
+class TfrmTempLog;
 
 // Menu command identifiers (kept as the actions' data).
 inline constexpr int kCmdTestMode = 1369;
@@ -20,6 +22,8 @@ public:
     ~TfrmMain() override;
 
     QWidget *Frame() const { return m_frame; }
+    // The message log window, centred over this window when it is first activated.
+    void SetTempLog(TfrmTempLog *tempLog);
 
     // Runs a menu command and updates the check marks; unknown ids are ignored.
     void SysCommand(int id);
@@ -27,6 +31,10 @@ public:
     void FormActivate();
 
     bool First = true;
+    // Shows the panel's test functions. False at start; set by the "test" argument and toggled
+    // by the menu item "Тестовый функционал". The panel reads it through the function it is
+    // handed (RegisterTarvexPanel).
+    bool TestMode = false;
 
 protected:
     bool event(QEvent *event) override;
@@ -40,6 +48,7 @@ private:
     void CenterOnScreen();
 
     QWidget *m_frame = nullptr;
+    QPointer<TfrmTempLog> m_tempLog;
     QAction *m_actTestMode = nullptr;
     QAction *m_actStayOnTop = nullptr;
 };

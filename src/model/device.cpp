@@ -1,6 +1,7 @@
 #include "device.h"
 
 #include "transport/utils.h"
+#include "xml_attributes.h"
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -27,7 +28,6 @@ TzTag *TzDevice::GetTagByID(int id) const {
 }
 
 bool TzDevice::LoadFromRes(const QString &resourceName) {
-    Ready = false;
     QFile file(":/" + resourceName);
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
@@ -36,7 +36,6 @@ bool TzDevice::LoadFromRes(const QString &resourceName) {
 }
 
 bool TzDevice::LoadFromXml(const QByteArray &xml) {
-    Ready = false;
     QDomDocument doc;
     if (!doc.setContent(xml)) {
         return false;
@@ -57,7 +56,6 @@ bool TzDevice::LoadFromXml(const QByteArray &xml) {
             return false;
         }
     }
-    Ready = true;
     return true;
 }
 

@@ -24,12 +24,8 @@ public:
     int Port = 0;
     QString DevName;
     int DevVersion = -1;
-    int DevType = -1;
-    QString DevVersionStr;
     int DevPOVersion = -1;
     QString DevPOVersionStr;
-    int Freq = 0;
-    bool Ready = false;
     bool IsLocked = false;
     TzDeviceStatus Status = dsNone;
     std::vector<std::unique_ptr<TzTag>> Tags;

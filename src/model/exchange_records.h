@@ -17,7 +17,6 @@ struct TzModbusAnswer {
     uint32_t Code = 0; // the serial worker's id of the request
     TzModbusMode Mode = mmRTU;
     TStringBytes Cmd;
-    int ErrCode = 0;
     uint32_t TimeStamp = 0;
 };
 

@@ -147,7 +147,6 @@ void TakeException(const TStringBytes &answer, TzTag &tag) {
         tag.ModbusErrorCode = code;
         tag.ModbusErrorCodeStr = QString::number(code, 16).toUpper().rightJustified(2, '0') + "h";
     }
-    tag.DataFull = answer.AsBytes();
 }
 
 // A write is confirmed by its echo: the tag takes the value the request carried.
@@ -219,7 +218,6 @@ bool TakeBlock(const TStringBytes &answer, TzTag &tag) {
         return false;
     }
     tag.Data = data;
-    tag.DataFull = answer.AsBytes();
     return true;
 }
 

@@ -37,8 +37,7 @@ public:
     QByteArray OrderMas; // the digits of Order as numbers, 0 for a non-digit
     int BitPos = -1;
     int Offset = 0, DataSize = 0, DataType = 0;
-    QByteArray Data;     // data bytes of the last block read
-    QByteArray DataFull; // the whole last block answer or exception answer
+    QByteArray Data; // data bytes of the last block read
 
     uint16_t Quality = kQualityNeverRead;
     QString ValueStr;

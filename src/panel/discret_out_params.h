@@ -3,12 +3,6 @@
 class QToolButton;
 class TzOutputButton;
 
-// Register of output n (1..20) in its 128-register block: +0 the output's coil, +3 PWM time unit,
-// +4 PWM period, +5 duty factor, +8 the power-on safe state's coil.
-inline int OutputRegister(int output, int offset = 0) {
-    return 4096 + 128 * (output - 1) + offset;
-}
-
 // The panel's picture of one output: its button, last shown state and PWM settings.
 struct TzDiscretOutParams {
     TzOutputButton *Btn = nullptr;

@@ -2,6 +2,7 @@
 
 #include "find_probe.h"
 #include "model/modbus_answer_rule.h"
+#include "model/register_map.h"
 #include "serial_port_list.h"
 #include "transport/utils.h"
 
@@ -11,10 +12,6 @@
 #include <algorithm>
 
 TfrmFindDevice *frmFindDevice = nullptr;
-
-namespace {
-constexpr int kTarvexType = 73;
-} // namespace
 
 TfrmFindDevice::TfrmFindDevice(QWidget *parent) : QWidget(parent), m_portList(SystemSerialPorts()) {
     setObjectName(QStringLiteral("frmFindDevice"));
@@ -225,7 +222,8 @@ void TfrmFindDevice::RemoveEntry(uint32_t uid) {
 }
 
 bool TfrmFindDevice::IsTarvexAnswer(const TStringBytes &answer) {
-    return answer.Size() >= 5 && answer.ByteAt(3) == 4 && answer.ByteAt(5) == kTarvexType;
+    return answer.Size() >= 5 && answer.ByteAt(3) == 4 &&
+           answer.ByteAt(5) == TarvexMap::kTarvexDeviceType;
 }
 
 TStringBytes TfrmFindDevice::ProbeFrame(int address) {

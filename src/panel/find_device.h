@@ -24,7 +24,6 @@ struct TzFindLine {
 // One probe in flight.
 struct TzFindAnswer {
     int DevAddr = 0;
-    QString Info;
     uint32_t Code = 0; // the serial worker's id of the probe request
     TStringBytes Cmd;
     uint32_t TimeStamp = 0;

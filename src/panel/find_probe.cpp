@@ -2,11 +2,11 @@
 
 #include "model/device.h"
 #include "model/modbus_frames.h"
+#include "model/register_map.h"
 
 namespace {
 
 constexpr int kProbeFunction = 0x04;
-constexpr int kTypeRegister = 0x9000;
 constexpr int kProbeRegisterCount = 2;
 constexpr int kBlockValType = 24; // taken whole, whatever the registers hold
 
@@ -16,7 +16,7 @@ struct ProbeTarget {
         device.DevAddr = address;
         tag = device.AddTag();
         tag->ReadCmd = kProbeFunction;
-        tag->Reg = kTypeRegister;
+        tag->Reg = TarvexMap::kRegDeviceType;
         tag->SegSize = kProbeRegisterCount;
         tag->ValType = kBlockValType;
         tag->SetOrder(QStringLiteral("21"));

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <cstdint>
-
 // A module the search found: the connection settings under which it answered.
 struct TzFindDevice {
     int ComPortIndx = -1; // positions in the panel's lists when the answer arrived
@@ -13,8 +11,5 @@ struct TzFindDevice {
     int BaudRateIndx = -1;
     int FormatIndx = -1;
     QString Timeout; // the time-out field's text
-    int aType = 0;
     TStringBytes Answer;
-    uint32_t Timestamp = 0;
-    bool IsCounter = false;
 };

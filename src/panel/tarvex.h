@@ -9,6 +9,7 @@
 
 #include <QFrame>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -49,6 +50,13 @@ public:
     ~TfrTarvex() override;
 
     enum PopupSide { psAbove, psBelow, psLeft, psRight };
+
+    // Whether the test functions show; the program hands over the main window's flag.
+    std::function<bool()> TestMode = [] { return false; };
+    // The message log and the version history windows, shown and hidden by " Лог" and
+    // "ver 0.5.2a"; the program hands them over.
+    QPointer<QWidget> frmTempLog;
+    QPointer<QWidget> frmVerInfo;
 
     // --- state
     bool InitMode = true;

@@ -1,8 +1,9 @@
-#include "app/blinker.h"
+#include "model/register_map.h"
 #include "panel_texts.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "widgets/blinker.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -20,7 +21,6 @@ const char *const kShortFormats[] = {"RTU 8N1", "RTU 8O1", "RTU 8E1", "RTU 8N2"}
 const char *const kModuleFormats[] = {"",        "ASCII 7O1", "ASCII 7E1", "ASCII 7N2",
                                       "RTU 8N1", "RTU 8O1",   "RTU 8E1",   "RTU 8N2"};
 
-const int kPolledTags[] = {24582, 36881, 60013, 60014, 60015, 60016, 600170, 600470};
 constexpr int kPollingMs = 250;
 constexpr int kPollCatchUpMs = 5;
 
@@ -123,7 +123,7 @@ void TfrTarvex::Pulse() {
     PulseDevice = NewTarvexDevice();
 
     PulseTag = PulseDevice->AddTag();
-    PulseTag->ID = PulseTag->Reg = 36864;
+    PulseTag->ID = PulseTag->Reg = TarvexMap::kRegDeviceType;
     PulseTag->ReadCmd = 4;
     PulseTag->RegType = 2;
     PulseTag->ValType = 2;
@@ -146,7 +146,7 @@ void TfrTarvex::ReleasePulse() {
 }
 
 void TfrTarvex::PulseCallback(TzTag *tag) {
-    Connected = tag->Value() == 73;
+    Connected = tag->Value() == TarvexMap::kTarvexDeviceType;
     if (Connected) {
         Link.Reset(GetTickCount());
         Anima(false);
@@ -188,9 +188,9 @@ void TfrTarvex::LetsDoIt() {
 
 void TfrTarvex::AfterFirstUpdate() {
     int value = 0;
-    if (TryValueByID(36864, value))
+    if (TryValueByID(TarvexMap::kRegDeviceType, value))
         Device->DevVersion = value;
-    if (TryValueByID(36869, value)) {
+    if (TryValueByID(TarvexMap::kRegFirmwareVersion, value)) {
         Device->DevPOVersion = value;
         QString text = QString::number(value);
         if (value >= 100)
@@ -199,27 +199,29 @@ void TfrTarvex::AfterFirstUpdate() {
         labVerPO->setText(text);
     }
     int id1 = 0, id2 = 0, id3 = 0;
-    if (TryValueByID(36866, id1) && TryValueByID(36867, id2) && TryValueByID(36868, id3)) {
+    if (TryValueByID(TarvexMap::kRegId1, id1) && TryValueByID(TarvexMap::kRegId2, id2) &&
+        TryValueByID(TarvexMap::kRegId3, id3)) {
         QByteArray bytes;
         for (int word : {id1, id2, id3})
             bytes.append(char((word >> 8) & 0xFF)).append(char(word & 0xFF));
         SetMAC(bytes);
     }
-    if (TryValueByID(28676, value)) {
+    if (TryValueByID(TarvexMap::kRegAddress, value)) {
         labAddr->setText(QString::number(value));
         txtAddr->setText(QString::number(value));
     }
     // Applying a new address must not reset the module's network timeout to 0.
-    if (TryValueByID(28680, value))
+    if (TryValueByID(TarvexMap::kRegNetworkTimeout, value))
         txtTimeout->setText(QString::number(value));
-    if (TryValueByID(28672, value) && value >= 0 && value <= 9) {
+    if (TryValueByID(TarvexMap::kRegBaudCode, value) && value >= 0 && value <= 9) {
         labBaudRate->setText(LineBaudRates()[value]);
         cbBaudRate->setCurrentIndex(value);
     }
-    if (TryValueByID(28673, value)) {
+    if (TryValueByID(TarvexMap::kRegFormatCode, value)) {
         if (value >= 1 && value <= 7)
             labFormat->setText(QString::fromLatin1(kModuleFormats[value]));
-        cbFormat->setCurrentIndex(value >= 4 && value <= 7 ? value - 4 : -1);
+        const int rtuRow = value - TarvexMap::kRtuFormatCodeFirst;
+        cbFormat->setCurrentIndex(rtuRow >= 0 && rtuRow <= 3 ? rtuRow : -1);
     }
     btnDOUT1PanClick(1);
     ButtonsEnabled(Connected);
@@ -234,13 +236,13 @@ void TfrTarvex::OprosTimerTimer() {
     // On a line slower than the polling a tick may come while the cycle before is still on
     // the line; the queue would refuse the reads still waiting and the next cycle would miss
     // them. The tick waits for that cycle instead, so every cycle reads all eight.
-    if (std::any_of(std::begin(kPolledTags), std::end(kPolledTags),
+    if (std::any_of(std::begin(TarvexMap::kPolledTags), std::end(TarvexMap::kPolledTags),
                     [this](int id) { return ReadWaiting(id); })) {
         OprosTimer.start(kPollCatchUpMs);
         return;
     }
     if (OprosTimer.interval() != kPollingMs)
         OprosTimer.start(kPollingMs);
-    for (int id : kPolledTags)
+    for (int id : TarvexMap::kPolledTags)
         GetModbusRegRTU2(id);
 }

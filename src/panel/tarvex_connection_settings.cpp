@@ -1,11 +1,11 @@
-#include "app/blinker.h"
 #include "panel_texts.h"
-#include "pictures.h"
-#include "popup_form.h"
 #include "serial_port_list.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "widgets/blinker.h"
+#include "widgets/pictures.h"
+#include "widgets/popup_form.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "app/test_mode.h"
-#include "app/win_color.h"
+#include "model/register_map.h"
 #include "tarvex.h"
 #include "transport/utils.h"
+#include "widgets/win_color.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,7 +27,8 @@ void SetColours(QLabel *label, quint32 background, quint32 text) {
 // The test functions show only while TestMode is set; an expanded test panel is collapsed
 // before it hides.
 void TfrTarvex::ShowTestFunctions() {
-    if (!TestMode) {
+    const bool testMode = TestMode();
+    if (!testMode) {
         if (!panProxy->isHidden()) {
             panProxy->hide();
             imgOpenSirel->hide();
@@ -38,7 +39,7 @@ void TfrTarvex::ShowTestFunctions() {
     // Hiding the switch leaves remote control running.
     for (QWidget *control : std::initializer_list<QWidget *>{panSnake, cbStyles, chkRemoteControl,
                                                              imgProxySettings, imgOpenSirel})
-        control->setVisible(TestMode);
+        control->setVisible(testMode);
 }
 
 void TfrTarvex::InterfaceTimerTimer() {
@@ -57,11 +58,12 @@ void TfrTarvex::InterfaceTimerTimer() {
         return;
 
     double millivolts = 0;
-    if (TryValueByID(24582, millivolts))
+    if (TryValueByID(TarvexMap::kRegSupplyVoltage, millivolts))
         labPower1->setText(QLocale().toString(millivolts / 1000, 'f', 2) + QStringLiteral(" В"));
     int status = 0;
-    if (TryValueByID(36881, status)) {
-        const bool alarm = IsBitSet(status, 14) || IsBitSet(status, 15);
+    if (TryValueByID(TarvexMap::kRegPowerStatus, status)) {
+        const bool alarm = IsBitSet(status, TarvexMap::kPowerAlarmBitLow) ||
+                           IsBitSet(status, TarvexMap::kPowerAlarmBitHigh);
         if (alarm)
             SetColours(labPower1, 255, 65535); // yellow on red
         else
@@ -77,10 +79,10 @@ void TfrTarvex::InterfaceTimerTimer() {
 
 void TfrTarvex::ShowOutputStates() {
     int outputs = 0;
-    if (TryValueByID(60016, outputs))
+    if (TryValueByID(TarvexMap::kRegOutputStates1to16, outputs))
         for (int n = 1; n <= 16; ++n)
             SetDOUT(n, IsBitSet(outputs, n - 1));
-    if (TryValueByID(60015, outputs))
-        for (int n = 17; n <= 20; ++n)
+    if (TryValueByID(TarvexMap::kRegOutputStates17to20, outputs))
+        for (int n = 17; n <= TarvexMap::kOutputCount; ++n)
             SetDOUT(n, IsBitSet(outputs, n - 17));
 }

@@ -1,13 +1,12 @@
-#include "app/application.h"
-#include "app/win_color.h"
-#include "big_button.h"
-#include "output_button.h"
 #include "panel_environment.h"
-#include "pictures.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
-#include "value_label.h"
+#include "widgets/big_button.h"
+#include "widgets/output_button.h"
+#include "widgets/pictures.h"
+#include "widgets/value_label.h"
+#include "widgets/win_color.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -47,7 +46,6 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
     setObjectName(QStringLiteral("TfrTarvex"));
     setMinimumSize(700, 550);
 
-    TApplication::SetExceptionHandler([this](const QString &message) { AppException(message); });
     ExeDir = PanelExeDir();
     UserConfigDir = PanelConfigDir();
 
@@ -78,7 +76,6 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
 }
 
 TfrTarvex::~TfrTarvex() {
-    TApplication::SetExceptionHandler(nullptr);
     ReleaseSearchEngine();
     for (QTimer *timer :
          {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer,
@@ -93,10 +90,7 @@ TfrTarvex::~TfrTarvex() {
 std::unique_ptr<TzDevice> TfrTarvex::NewTarvexDevice() const {
     auto device = std::make_unique<TzDevice>();
     device->DevAddr = DevAddr;
-    device->DevType = 3;
     device->DevVersion = 100;
-    device->DevVersionStr = QStringLiteral("1.00");
-    device->Freq = 100;
     device->DevName = QStringLiteral("Tarvex");
     return device;
 }

@@ -1,8 +1,8 @@
-#include "output_button.h"
 #include "serial_port_list.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "widgets/output_button.h"
 
 #include <QLabel>
 

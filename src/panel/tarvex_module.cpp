@@ -1,9 +1,10 @@
-#include "app/clipboard.h"
+#include "model/register_map.h"
 #include "panel_texts.h"
-#include "popup_form.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
+#include "widgets/clipboard.h"
+#include "widgets/popup_form.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -79,12 +80,13 @@ void TfrTarvex::btnRS485_ApplyClick() {
     btnRS485->setChecked(false);
     labNeedReset->show();
 
-    SetRegByID(28676, address, true);
-    SetRegByID(28672, cbBaudRate->currentIndex(), true);
+    SetRegByID(TarvexMap::kRegAddress, address, true);
+    SetRegByID(TarvexMap::kRegBaudCode, cbBaudRate->currentIndex(), true);
     // No row chosen (the module reported an ASCII format): its format stays as it is.
     if (cbFormat->currentIndex() >= 0)
-        SetRegByID(28673, cbFormat->currentIndex() + 4, true);
-    SetRegByID(28680, timeout, true);
+        SetRegByID(TarvexMap::kRegFormatCode,
+                   cbFormat->currentIndex() + TarvexMap::kRtuFormatCodeFirst, true);
+    SetRegByID(TarvexMap::kRegNetworkTimeout, timeout, true);
 }
 
 void TfrTarvex::btnResetClick() {
@@ -95,7 +97,7 @@ void TfrTarvex::btnResetClick() {
         FreePort->ClearRequestList();
     // One command: the module restarts on it and would not hear a second. (The queue takes a
     // copy again as soon as the first has been exchanged, before its answer is handled.)
-    SetRegByID(60000, 21930, true);
+    SetRegByID(TarvexMap::kRegCommand, TarvexMap::kCommandReboot, true);
     WaitWithMessages(1200);
 
     Connected = false; // the watchdog closes the port at its next tick

@@ -1,11 +1,12 @@
+#include "model/xml_attributes.h"
 #include "panel_environment.h"
-#include "popup_form.h"
 #include "support/autorun_registration.h"
 #include "support/options_file.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
 #include "visual_styles.h"
+#include "widgets/popup_form.h"
 
 #include <QCheckBox>
 #include <QComboBox>

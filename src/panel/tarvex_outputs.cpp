@@ -1,5 +1,6 @@
-#include "output_button.h"
+#include "model/register_map.h"
 #include "tarvex.h"
+#include "widgets/output_button.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -12,10 +13,6 @@ constexpr int kButtonWidth = 41;
 constexpr int kButtonHeight = 74;
 constexpr int kGapX = 8;
 constexpr int kGapY = 12;
-
-int OutputCoil(int output) {
-    return 4096 + 128 * (output - 1);
-}
 
 } // namespace
 
@@ -59,7 +56,7 @@ void TfrTarvex::btnDOUT1_Click(int output) {
 void TfrTarvex::SendDOUT(int output, bool on) {
     // The output's coil tag carries Force, so the write is queued right behind the exchange
     // in progress.
-    SetRegByID(OutputRegister(output), on ? 1 : 0, false);
+    SetRegByID(TarvexMap::OutputRegister(output), on ? 1 : 0, false);
 }
 
 void TfrTarvex::SetDOUT(int output, bool on) {

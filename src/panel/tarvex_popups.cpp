@@ -2,8 +2,6 @@
 #include "tarvex.h"
 #include "tools/port_observer_window.h"
 #include "tools/temp_log.h"
-#include "tools/temp_log_window.h"
-#include "tools/ver_info_window.h"
 
 #include <QDesktopServices>
 #include <QLabel>

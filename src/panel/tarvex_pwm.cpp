@@ -1,8 +1,9 @@
+#include "model/register_map.h"
 #include "panel_texts.h"
-#include "pictures.h"
-#include "popup_form.h"
 #include "tarvex.h"
 #include "transport/utils.h"
+#include "widgets/pictures.h"
+#include "widgets/popup_form.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -15,10 +16,6 @@ namespace {
 constexpr int kSelectorWidth = 44;
 constexpr int kSelectorHeight = 49;
 constexpr int kSelectorGap = 6;
-
-int OutputBase(int output) {
-    return 4096 + 128 * (output - 1);
-}
 
 // "HH:MM:SS.mmm"; whole days are dropped.
 QString DurationText(uint32_t ms) {
@@ -178,10 +175,11 @@ void TfrTarvex::btnDOUT_ApplyClick() {
     out.ShimPeriod = period;
     out.ShimKoef = koef;
     out.ShimSafe = chkShimSecure->isChecked() ? 1 : 0;
-    SetRegByID(OutputRegister(CurrDoutIndx, 3), scale, true);
-    SetRegByID(OutputRegister(CurrDoutIndx, 4), period, true);
-    SetRegByID(OutputRegister(CurrDoutIndx, 5), koef, true);
-    SetRegByID(OutputRegister(CurrDoutIndx, 8), out.ShimSafe, true);
+    using TarvexMap::OutputRegister;
+    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetPwmScale), scale, true);
+    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetPwmPeriod), period, true);
+    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetPwmDuty), koef, true);
+    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetSafeCoil), out.ShimSafe, true);
 }
 
 void TfrTarvex::btnDOUT_DefaultClick() {

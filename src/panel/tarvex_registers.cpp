@@ -1,5 +1,6 @@
 #include "model/modbus_answer_rule.h"
 #include "model/modbus_frames.h"
+#include "model/register_map.h"
 #include "tarvex.h"
 #include "tools/port_observers.h"
 #include "tools/temp_log.h"
@@ -21,11 +22,11 @@ struct PerOutputTag {
     int offset;
     bool coil;
 };
-const PerOutputTag kPerOutputTags[] = {{"Реле #", 0, true},
-                                       {"DOUT Shim Scale #", 3, false},
-                                       {"DOUT Shim Period #", 4, false},
-                                       {"DOUT Shim Koef #", 5, false},
-                                       {"DOUT State Safe #", 8, true}};
+const PerOutputTag kPerOutputTags[] = {{"Реле #", TarvexMap::kOffsetCoil, true},
+                                       {"DOUT Shim Scale #", TarvexMap::kOffsetPwmScale, false},
+                                       {"DOUT Shim Period #", TarvexMap::kOffsetPwmPeriod, false},
+                                       {"DOUT Shim Koef #", TarvexMap::kOffsetPwmDuty, false},
+                                       {"DOUT State Safe #", TarvexMap::kOffsetSafeCoil, true}};
 
 } // namespace
 
@@ -212,9 +213,9 @@ bool TfrTarvex::ReadWaiting(int id) const {
 
 void TfrTarvex::AddOtherTarvexTags(TzDevice *device) {
     for (const PerOutputTag &kind : kPerOutputTags) {
-        for (int n = 1; n <= 20; ++n) {
+        for (int n = 1; n <= TarvexMap::kOutputCount; ++n) {
             TzTag *tag = device->AddTag();
-            tag->ID = tag->Reg = OutputRegister(n, kind.offset);
+            tag->ID = tag->Reg = TarvexMap::OutputRegister(n, kind.offset);
             tag->OPCName = QString::fromUtf8(kind.prefix) + QString::number(n);
             tag->GUID = NewGuid();
             tag->Enabled = false; // neither the first full read nor value access uses them
@@ -232,41 +233,42 @@ void TfrTarvex::AddOtherTarvexTags(TzDevice *device) {
             tag->WriteCmd = kind.coil ? 5 : 6;
         }
     }
-    for (int id : {60013, 60014})
+    for (int id : {TarvexMap::kRegSafeStates17to20, TarvexMap::kRegSafeStates1to16})
         if (TzTag *tag = device->GetTagByID(id))
             tag->OnResponse = [this](TzTag *t) { StatusSafeCallback(t); };
-    for (int id : {600170, 600470})
+    for (int id : {TarvexMap::kTagPwmBlock1, TarvexMap::kTagPwmBlock2})
         if (TzTag *tag = device->GetTagByID(id))
             tag->OnResponse = [this](TzTag *t) { ShimAllCallback(t); };
 }
 
 void TfrTarvex::StatusSafeCallback(TzTag *tag) {
-    if (tag->ID == 60013) {
+    if (tag->ID == TarvexMap::kRegSafeStates17to20) {
         const int bits = int(std::trunc(tag->Value()));
-        for (int n = 17; n <= 20; ++n)
+        for (int n = 17; n <= TarvexMap::kOutputCount; ++n)
             DOUTs[n].ShimSafe = IsBitSet(bits, n - 17) ? 1 : 0;
     }
     int bits = 0;
-    if (TryValueByID(60014, bits))
+    if (TryValueByID(TarvexMap::kRegSafeStates1to16, bits))
         for (int n = 1; n <= 16; ++n)
             DOUTs[n].ShimSafe = IsBitSet(bits, n - 1) ? 1 : 0;
 }
 
 void TfrTarvex::ShimAllCallback(TzTag *tag) {
     int first = 0;
-    if (tag->ID == 600170)
+    if (tag->ID == TarvexMap::kTagPwmBlock1)
         first = 1;
-    else if (tag->ID == 600470)
-        first = 11;
-    if (first == 0 || tag->Data.size() < 60)
+    else if (tag->ID == TarvexMap::kTagPwmBlock2)
+        first = 1 + TarvexMap::kPwmBlockOutputs;
+    if (first == 0 || tag->Data.size() < 2 * TarvexMap::kPwmBlockRegisters)
         return;
     const auto word = [&](int index) {
         return (uint8_t(tag->Data[index]) << 8) | uint8_t(tag->Data[index + 1]);
     };
-    for (int k = 0; k < 10; ++k) {
+    constexpr int kOutputBytes = 2 * TarvexMap::kPwmRegistersPerOutput;
+    for (int k = 0; k < TarvexMap::kPwmBlockOutputs; ++k) {
         TzDiscretOutParams &out = DOUTs[first + k];
-        out.ShimScale = word(6 * k);
-        out.ShimPeriod = word(6 * k + 2);
-        out.ShimKoef = word(6 * k + 4);
+        out.ShimScale = word(kOutputBytes * k);
+        out.ShimPeriod = word(kOutputBytes * k + 2);
+        out.ShimKoef = word(kOutputBytes * k + 4);
     }
 }

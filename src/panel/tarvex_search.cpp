@@ -1,13 +1,12 @@
-#include "app/blinker.h"
 #include "find_device.h"
 #include "found_device.h"
 #include "panel_texts.h"
-#include "pictures.h"
-#include "popup_form.h"
 #include "tarvex.h"
 #include "tools/csv_file.h"
 #include "tools/port_observer_texts.h"
-#include "transport/utils.h"
+#include "widgets/blinker.h"
+#include "widgets/pictures.h"
+#include "widgets/popup_form.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -255,9 +254,7 @@ void TfrTarvex::FindAddrProc(int address, const TStringBytes &answer) {
         device.FormatIndx = cbLineFormat->currentIndex();
         device.Timeout = txtLineTimeout->text();
     }
-    device.aType = tarvex ? 73 : 0;
     device.Answer = answer;
-    device.Timestamp = GetTickCount();
 
     QString text = QStringLiteral("[%1] %2").arg(address).arg(tarvex ? QStringLiteral("Tarvex")
                                                                      : QStringLiteral("Unknown"));

@@ -1,3 +1,4 @@
+#include "model/register_map.h"
 #include "panel_texts.h"
 #include "tarvex.h"
 
@@ -108,8 +109,8 @@ bool TfrTarvex::TestSequenceRunning() const {
 }
 
 void TfrTarvex::btnSnakeOnClick() {
-    SetRegByID(60015, 0, true);
-    SetRegByID(60016, 0, true);
+    SetRegByID(TarvexMap::kRegOutputStates17to20, 0, true);
+    SetRegByID(TarvexMap::kRegOutputStates1to16, 0, true);
     const bool running = SnakeTimer.isActive();
     btnSnakeOn->setText(running ? QStringLiteral("Включить") : QStringLiteral("Отключить"));
     btnSnakeOn->setIcon(
@@ -150,8 +151,8 @@ void TfrTarvex::btnRunnerClick() {
     RunnerPos = 1;
     RunnerPosPrev = -1;
     Runner_Timer.setInterval(StepPeriod(SnakeSpeedScroll));
-    SetRegByID(60015, 0, true);
-    SetRegByID(60016, 0, true);
+    SetRegByID(TarvexMap::kRegOutputStates17to20, 0, true);
+    SetRegByID(TarvexMap::kRegOutputStates1to16, 0, true);
 }
 
 // The pairs (1, 11), (2, 12) ... (10, 20) light in turn.
@@ -177,8 +178,8 @@ void TfrTarvex::btnAllOnClick(QPushButton *sender) {
         SetDOUT_Temp(n);
     if (sender == btnAllOn || sender == btnAllOff) {
         const bool on = sender == btnAllOn;
-        SetRegByID(60015, on ? 15 : 0, true);
-        SetRegByID(60016, on ? 65535 : 0, true);
+        SetRegByID(TarvexMap::kRegOutputStates17to20, on ? TarvexMap::kAllOutputs17to20 : 0, true);
+        SetRegByID(TarvexMap::kRegOutputStates1to16, on ? TarvexMap::kAllOutputs1to16 : 0, true);
         return;
     }
     const bool on = sender == btnAllOnSlow;

@@ -1,6 +1,6 @@
 #include "visual_styles.h"
 
-#include "app/application.h"
+#include "widgets/tool_tip_style.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -88,7 +88,7 @@ bool ApplyVisualStyle(int number) {
     const Look *look = FindLook(number);
     if (!look)
         return false;
-    TApplication::SetBaseStyle(QString::fromLatin1(look->qtStyle));
+    SetBaseStyle(QString::fromLatin1(look->qtStyle));
     QApplication::setPalette(PaletteOf(*look));
     return true;
 }

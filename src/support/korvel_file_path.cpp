@@ -13,69 +13,44 @@
 
 #include <memory>
 
-QString ExeDir;
-QString PcName;
-QString PcIp;
-QString IniFileName;
-CKorvelConfig *KorvelConfig = nullptr;
-
-TzLocationSetting IniSetting;
-TzLocationSetting ConfSetting;
-TzLocationSetting DataSetting;
-TzLocationSetting TmpSetting;
-TzLocationSetting LogSetting;
-TzLocationSetting LangSetting;
-TzLocationSetting XmlSetting;
-TzLocationSetting DocSetting;
-
-QString ConfDir;
-QString DataDir;
-QString TmpDir;
-QString LogDir;
-QString LangDir;
-QString XmlDir;
-QString DocDir;
-
 namespace {
 
 const QString kIniName = QStringLiteral("korvel.ini");
 constexpr qsizetype kExpandBufferSize = 512;
 
-std::unique_ptr<CKorvelConfig> g_korvelConfig;
-
 QString SubFolder(const QString &base, const char *name) {
     return base + QLatin1String(name) + PathSeparator();
 }
 
-QString DefaultPath(Location location) {
+QString DefaultPath(const TzLocations &at, Location location) {
     switch (location) {
     case Location::Data:
-        return SubFolder(ExeDir, "Data");
+        return SubFolder(at.ExeDir, "Data");
     case Location::Lang:
-        return SubFolder(ExeDir, "Lang");
+        return SubFolder(at.ExeDir, "Lang");
     case Location::Doc:
-        return SubFolder(ExeDir, "Doc");
+        return SubFolder(at.ExeDir, "Doc");
     case Location::TMP:
-        return KorvelConfig ? KorvelConfig->InternalBufDir() : QString();
+        return at.KorvelConfig ? at.KorvelConfig->InternalBufDir() : QString();
     case Location::ConfigFile:
     case Location::Conf:
     case Location::Log:
     case Location::XML:
         break;
     }
-    return ExeDir;
+    return at.ExeDir;
 }
 
 // Both stay empty without a host name; the address is the first IPv4 one that is not loopback.
-void LookUpHost() {
-    PcName = QHostInfo::localHostName();
-    PcIp.clear();
-    if (PcName.isEmpty())
+void LookUpHost(TzLocations &at) {
+    at.PcName = QHostInfo::localHostName();
+    at.PcIp.clear();
+    if (at.PcName.isEmpty())
         return;
     const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
     for (const QHostAddress &address : addresses) {
         if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback()) {
-            PcIp = address.toString();
+            at.PcIp = address.toString();
             return;
         }
     }
@@ -100,62 +75,61 @@ bool CreateFolder(const QString &path) {
     return !path.isEmpty() && QDir().mkpath(path);
 }
 
-QString ResolveFolder(Location location, const TzLocationSetting &setting, bool create) {
-    const QString path = ResolveLocation(location, setting.Text, setting.Kind);
+QString ResolveFolder(const TzLocations &at, Location location, const QString &text,
+                      const QString &kindText, bool create) {
+    const QString path = ResolveLocation(at, location, text, LocationKindFromText(kindText));
     if (create)
         CreateFolder(path);
     return path;
 }
 
-void OpenConfigFile() {
-    const QString exeIni = ExeDir + kIniName;
-    IniFileName =
-        ResolveLocation(Location::ConfigFile, IniSetting.Text, IniSetting.Kind) + kIniName;
-    if (!CreateFolder(QFileInfo(IniFileName).path()))
-        IniFileName = exeIni;
+void OpenConfigFile(TzLocations &at, const TzLocationSetting &iniSetting) {
+    const QString exeIni = at.ExeDir + kIniName;
+    at.IniFileName =
+        ResolveLocation(at, Location::ConfigFile, iniSetting.Text, iniSetting.Kind) + kIniName;
+    if (!CreateFolder(QFileInfo(at.IniFileName).path()))
+        at.IniFileName = exeIni;
 
-    g_korvelConfig = std::make_unique<CKorvelConfig>(IniFileName, false);
-    KorvelConfig = g_korvelConfig.get();
-
-    if (!KorvelConfig->ConfFileExist() && IniFileName != exeIni) {
+    at.KorvelConfig = std::make_unique<CKorvelConfig>(at.IniFileName, false);
+    if (!at.KorvelConfig->ConfFileExist() && at.IniFileName != exeIni) {
         const CKorvelConfig older(exeIni, true);
         if (older.ConfFileExist())
-            KorvelConfig->WriteFileFromIni(older);
+            at.KorvelConfig->WriteFileFromIni(older);
     }
 }
 
-void ResolveFolders() {
-    const CKorvelConfig &config = *KorvelConfig;
+void ResolveFolders(TzLocations &at) {
+    const CKorvelConfig &config = *at.KorvelConfig;
     const bool create = config.ConfFileExist();
 
-    ConfSetting = {config.ConfLocation(), LocationKindFromText(config.ConfLocationType())};
-    ConfDir = ResolveLocation(Location::Conf, ConfSetting.Text, ConfSetting.Kind);
-    if (!create || !CreateFolder(ConfDir)) {
-        ConfDir = DefaultPath(Location::Conf);
+    at.ConfDir = ResolveLocation(at, Location::Conf, config.ConfLocation(),
+                                 LocationKindFromText(config.ConfLocationType()));
+    if (!create || !CreateFolder(at.ConfDir)) {
+        at.ConfDir = DefaultPath(at, Location::Conf);
         if (create)
-            CreateFolder(ConfDir);
+            CreateFolder(at.ConfDir);
     }
 
-    DataSetting = {config.DataLocation(), LocationKindFromText(config.DataLocationType())};
-    DataDir = ResolveFolder(Location::Data, DataSetting, create);
+    at.DataDir =
+        ResolveFolder(at, Location::Data, config.DataLocation(), config.DataLocationType(), create);
 
-    TmpSetting.Kind = LocationKindFromText(config.TMPLocationType());
-    TmpSetting.Text =
-        TmpSetting.Kind == LocationKind::Default ? config.InternalBufDir() : config.TMPLocation();
-    TmpDir = ResolveLocation(Location::TMP, TmpSetting.Text, TmpSetting.Kind);
-    if (TmpDir.isEmpty())
-        TmpDir = QStringLiteral("temp") + PathSeparator();
+    const LocationKind tmpKind = LocationKindFromText(config.TMPLocationType());
+    const QString tmpText =
+        tmpKind == LocationKind::Default ? config.InternalBufDir() : config.TMPLocation();
+    at.TmpDir = ResolveLocation(at, Location::TMP, tmpText, tmpKind);
+    if (at.TmpDir.isEmpty())
+        at.TmpDir = QStringLiteral("temp") + PathSeparator();
     if (create)
-        CreateFolder(TmpDir);
+        CreateFolder(at.TmpDir);
 
-    LogSetting = {config.LogLocation(), LocationKindFromText(config.LogLocationType())};
-    LogDir = ResolveFolder(Location::Log, LogSetting, create);
-    LangSetting = {config.LangLocation(), LocationKindFromText(config.LangLocationType())};
-    LangDir = ResolveFolder(Location::Lang, LangSetting, create);
-    XmlSetting = {config.XMLLocation(), LocationKindFromText(config.XMLLocationType())};
-    XmlDir = ResolveFolder(Location::XML, XmlSetting, create);
-    DocSetting = {config.DocLocation(), LocationKindFromText(config.DocLocationType())};
-    DocDir = ResolveFolder(Location::Doc, DocSetting, create);
+    at.LogDir =
+        ResolveFolder(at, Location::Log, config.LogLocation(), config.LogLocationType(), create);
+    at.LangDir =
+        ResolveFolder(at, Location::Lang, config.LangLocation(), config.LangLocationType(), create);
+    at.XmlDir =
+        ResolveFolder(at, Location::XML, config.XMLLocation(), config.XMLLocationType(), create);
+    at.DocDir =
+        ResolveFolder(at, Location::Doc, config.DocLocation(), config.DocLocationType(), create);
 }
 
 } // namespace
@@ -204,14 +178,15 @@ QString UserFamilyFolder() {
 #endif
 }
 
-QString ResolveLocation(Location location, const QString &configured, LocationKind kind) {
+QString ResolveLocation(const TzLocations &at, Location location, const QString &configured,
+                        LocationKind kind) {
     switch (kind) {
     case LocationKind::Static:
         return configured;
     case LocationKind::PcName:
-        return configured + PcName + PathSeparator();
+        return configured + at.PcName + PathSeparator();
     case LocationKind::PcIp:
-        return configured + PcIp + PathSeparator();
+        return configured + at.PcIp + PathSeparator();
     case LocationKind::Environment:
         return ExpandEnvironmentText(configured);
     case LocationKind::User:
@@ -219,7 +194,7 @@ QString ResolveLocation(Location location, const QString &configured, LocationKi
     case LocationKind::Default:
         break;
     }
-    return DefaultPath(location);
+    return DefaultPath(at, location);
 }
 
 QString SystemLocationSource() {
@@ -230,19 +205,18 @@ QString SystemLocationSource() {
 #endif
 }
 
-void InitLocationsIn(const QString &exeDir, const QString &systemSource) {
-    ExeDir = exeDir;
-    LookUpHost();
-    IniSetting = ReadSystemSetting(systemSource);
-    KorvelConfig = nullptr;
-    g_korvelConfig.reset();
-    OpenConfigFile();
-    ResolveFolders();
+TzLocations InitLocationsIn(const QString &exeDir, const QString &systemSource) {
+    TzLocations at;
+    at.ExeDir = exeDir;
+    LookUpHost(at);
+    OpenConfigFile(at, ReadSystemSetting(systemSource));
+    ResolveFolders(at);
+    return at;
 }
 
-void InitLocations() {
+TzLocations InitLocations() {
     QString exeDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
     if (!exeDir.endsWith(PathSeparator()))
         exeDir += PathSeparator();
-    InitLocationsIn(exeDir, SystemLocationSource());
+    return InitLocationsIn(exeDir, SystemLocationSource());
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "korvel_ini_files.h"
+
 #include <QString>
 
-class CKorvelConfig;
+#include <memory>
 
 // How a configured location text is turned into a folder; chosen by the text of a
 // "...LocationType" key, compared exactly.
@@ -27,7 +29,29 @@ QString ExpandEnvironmentText(const QString &text);
 // The user's own folder of the family, ending in a separator.
 QString UserFamilyFolder();
 
-QString ResolveLocation(Location location, const QString &configured, LocationKind kind);
+// Where the configuration file and the family's standard folders are, as InitLocations found
+// them; folder paths end in a separator. Nothing in the panel reads them yet: resolving them
+// migrates an older configuration file and creates the folders.
+struct TzLocations {
+    QString ExeDir; // the program's folder
+    QString PcName;
+    QString PcIp; // the first IPv4 address that is not loopback, or empty
+    QString IniFileName;
+    std::unique_ptr<CKorvelConfig> KorvelConfig; // the configuration file, opened
+
+    QString ConfDir;
+    QString DataDir;
+    QString TmpDir;
+    QString LogDir;
+    QString LangDir;
+    QString XmlDir;
+    QString DocDir;
+};
+
+// The folder a configured location text names, for a program in at.ExeDir on the host
+// at.PcName/at.PcIp; the default kind takes the location's own default folder.
+QString ResolveLocation(const TzLocations &at, Location location, const QString &configured,
+                        LocationKind kind);
 
 // The system-wide place that names the configuration file's location: on Windows the registry key
 // HKLM\SOFTWARE\SOLVAR\KORVEL_PRO, elsewhere the ini file /etc/solvar/korvel_pro.ini with the
@@ -36,30 +60,6 @@ QString SystemLocationSource();
 
 // Resolves the configuration file and the standard folders, migrates an older configuration file
 // from the program's folder and creates the folders. Runs once at start-up, before any window.
-void InitLocations();
+TzLocations InitLocations();
 // The same with the program's folder (ending in a separator) and the system-wide place given.
-void InitLocationsIn(const QString &exeDir, const QString &systemSource);
-
-// Process-wide results of InitLocations; paths end in a separator.
-extern QString ExeDir;
-extern QString PcName;
-extern QString PcIp;
-extern QString IniFileName;
-extern CKorvelConfig *KorvelConfig;
-
-extern TzLocationSetting IniSetting;
-extern TzLocationSetting ConfSetting;
-extern TzLocationSetting DataSetting;
-extern TzLocationSetting TmpSetting;
-extern TzLocationSetting LogSetting;
-extern TzLocationSetting LangSetting;
-extern TzLocationSetting XmlSetting;
-extern TzLocationSetting DocSetting;
-
-extern QString ConfDir;
-extern QString DataDir;
-extern QString TmpDir;
-extern QString LogDir;
-extern QString LangDir;
-extern QString XmlDir;
-extern QString DocDir;
+TzLocations InitLocationsIn(const QString &exeDir, const QString &systemSource);

@@ -1,10 +1,10 @@
 #include "port_observer_window.h"
 
-#include "app/clipboard.h"
 #include "csv_file.h"
 #include "grid_text_delegate.h"
 #include "port_observer_model.h"
 #include "port_observer_pictures.h"
+#include "widgets/clipboard.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -22,7 +22,6 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableView>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -330,11 +329,6 @@ bool TfrmPortObserver::PassesFilters(const TzPortObsRec &rec) const {
 }
 
 void TfrmPortObserver::AddRequest(const TzPortObsEntry &entry) {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [this, entry] { AddRequest(entry); }, Qt::QueuedConnection);
-        return;
-    }
     if (btnPause->isChecked() || !PassesFilters(entry.Rec))
         return;
     int row = rbStatica->isChecked() ? m_model->FindRowByReg(entry.Rec.Reg) : -1;
@@ -347,11 +341,6 @@ void TfrmPortObserver::AddRequest(const TzPortObsEntry &entry) {
 }
 
 void TfrmPortObserver::AddAnswer(const TzPortObsEntry &entry) {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [this, entry] { AddAnswer(entry); }, Qt::QueuedConnection);
-        return;
-    }
     const int row = m_model->FindRowByIndex(entry.Rec.Index);
     if (row < 0)
         return;

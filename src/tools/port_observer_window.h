@@ -25,7 +25,7 @@ public:
     explicit TfrmPortObserver(QWidget *owner = nullptr);
     ~TfrmPortObserver() override;
 
-    // Safe from any thread: an entry from elsewhere is queued to the window's thread.
+    // On the GUI thread: ObserversAddRequest/ObserversAddAnswer hand records over to it.
     void AddRequest(const TzPortObsEntry &entry) override;
     void AddAnswer(const TzPortObsEntry &entry) override;
 

@@ -1,6 +1,6 @@
 #include "temp_log.h"
 
-#include "app/win_color.h"
+#include "widgets/win_color.h"
 
 #include <QBrush>
 

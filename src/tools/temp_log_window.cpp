@@ -1,7 +1,7 @@
 #include "temp_log_window.h"
 
-#include "app/clipboard.h"
 #include "temp_log.h"
+#include "widgets/clipboard.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -9,8 +9,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-TfrmTempLog *frmTempLog = nullptr;
 
 namespace {
 
@@ -54,14 +52,10 @@ TfrmTempLog::TfrmTempLog(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Win
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     layout->addWidget(m_rich);
 
-    frmTempLog = this;
     AddErrorCounterLines();
 }
 
-TfrmTempLog::~TfrmTempLog() {
-    if (frmTempLog == this)
-        frmTempLog = nullptr;
-}
+TfrmTempLog::~TfrmTempLog() = default;
 
 void TfrmTempLog::RePos(QWidget *mainWindow) {
     const QRect main = mainWindow->frameGeometry();

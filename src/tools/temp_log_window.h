@@ -25,6 +25,3 @@ private:
 
     QListView *m_rich = nullptr;
 };
-
-// Set while the log window exists.
-extern TfrmTempLog *frmTempLog;

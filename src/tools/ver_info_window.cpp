@@ -8,8 +8,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-TfrmVerInfo *frmVerInfo = nullptr;
-
 namespace {
 
 constexpr int kClientWidth = 505;
@@ -87,14 +85,9 @@ TfrmVerInfo::TfrmVerInfo(QWidget *mainWindow)
     const QList<QWidget *> children = findChildren<QWidget *>();
     for (QWidget *child : children)
         child->installEventFilter(this);
-
-    frmVerInfo = this;
 }
 
-TfrmVerInfo::~TfrmVerInfo() {
-    if (frmVerInfo == this)
-        frmVerInfo = nullptr;
-}
+TfrmVerInfo::~TfrmVerInfo() = default;
 
 QWidget *TfrmVerInfo::CreateVersionPanel(int number, const TzVersionNote &note) {
     auto *panel = new QFrame;

@@ -30,6 +30,3 @@ private:
     QPointer<QWidget> m_mainWindow;
     QScrollArea *m_scrollBox = nullptr;
 };
-
-// Set while the version history window exists.
-extern TfrmVerInfo *frmVerInfo;

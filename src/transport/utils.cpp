@@ -1,8 +1,6 @@
 #include "utils.h"
 
 #include <QCoreApplication>
-#include <QDomElement>
-#include <QFile>
 #include <QStringList>
 #include <QThread>
 #include <QUuid>
@@ -10,7 +8,6 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
-#include <stdexcept>
 
 uint16_t ModbusCRC16(const TStringBytes &s, int n) {
     n = std::clamp(n, 0, s.Size());
@@ -47,23 +44,6 @@ QString BytesToDottedDecimal(const TStringBytes &s) {
     return parts.join(u'.');
 }
 
-QString ByteToBitText(uint8_t b, bool lsbFirst) {
-    QString text(8, u'0');
-    for (int k = 0; k < 8; ++k) {
-        const int bit = lsbFirst ? k : 7 - k;
-        if (b & (1u << bit))
-            text[k] = u'1';
-    }
-    return text;
-}
-
-QString BytesToBitText(const QByteArray &bytes, bool lsbFirst) {
-    QString text;
-    for (const char b : bytes)
-        text += ByteToBitText(uint8_t(b), lsbFirst);
-    return text;
-}
-
 bool IsBitSet(int64_t v, int n) {
     return n >= 0 && n < 64 && ((uint64_t(v) >> n) & 1u);
 }
@@ -75,43 +55,6 @@ void ClampValue(double &v, double upper, double lower) {
         v = upper;
 }
 
-bool ReadXmlAttrInt(const QDomElement &element, const QString &name, int &value) {
-    if (!element.hasAttribute(name))
-        return false;
-    const QString text = element.attribute(name);
-    // Strictly an optional minus and digits: QString::toInt would also take spaces and '+'.
-    const qsizetype start = text.startsWith(u'-') ? 1 : 0;
-    if (text.size() == start)
-        return false;
-    for (qsizetype i = start; i < text.size(); ++i) {
-        if (text[i] < u'0' || text[i] > u'9')
-            return false;
-    }
-    bool ok = false;
-    const int parsed = text.toInt(&ok);
-    if (!ok)
-        return false;
-    value = parsed;
-    return true;
-}
-
-bool ReadXmlAttrStr(const QDomElement &element, const QString &name, QString &value) {
-    if (!element.hasAttribute(name))
-        return false;
-    value = element.attribute(name);
-    return true;
-}
-
-QByteArray ReverseBytes(const QByteArray &bytes) {
-    QByteArray reversed = bytes;
-    std::reverse(reversed.begin(), reversed.end());
-    return reversed;
-}
-
-QDate DateInCurrentYear(int day, int month) {
-    return QDate(QDate::currentDate().year(), month, day);
-}
-
 bool IsYearEndSeason() {
     return IsYearEndSeasonAt(QDateTime::currentDateTime());
 }
@@ -119,24 +62,6 @@ bool IsYearEndSeason() {
 bool IsYearEndSeasonAt(const QDateTime &now) {
     const QDate date = now.date();
     return date >= QDate(date.year(), 12, 15) || date < QDate(date.year(), 1, 10);
-}
-
-uint16_t BytesToWord(uint8_t low, uint8_t high) {
-    return uint16_t(high * 256 + low);
-}
-
-int RoundToStep(int value, int step) {
-    if (step <= 0)
-        return value;
-    int lower = value / step * step;
-    if (lower > value) // truncation went up for a negative value
-        lower -= step;
-    const int upper = lower + step;
-    return value - lower < upper - value ? lower : upper;
-}
-
-bool ValueInRange(double value, double low, double high) {
-    return low <= value && value <= high;
 }
 
 void WaitWithMessages(uint32_t ms) {
@@ -148,28 +73,6 @@ void WaitWithMessages(uint32_t ms) {
         if (reached)
             return;
     }
-}
-
-bool SaveResourceToFile(const QString &resourceName, const QString &fileName) {
-    const QString path = resourceName.startsWith(u':') ? resourceName : ":/" + resourceName;
-    QFile resource(path);
-    if (!resource.open(QIODevice::ReadOnly))
-        throw std::runtime_error("resource not found: " + resourceName.toStdString());
-    const QByteArray bytes = resource.readAll();
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size() || !file.flush())
-        throw std::runtime_error("cannot write " + fileName.toStdString() + ": " +
-                                 file.errorString().toStdString());
-    return true;
-}
-
-int32_t TimeToMs(uint16_t hours, uint16_t minutes, uint16_t seconds, uint16_t milliseconds) {
-    // Unsigned arithmetic: very large hour counts wrap like the 32-bit original instead of
-    // overflowing a signed integer.
-    const uint32_t ms = uint32_t(hours) * 3600000u + uint32_t(minutes) * 60000u +
-                        uint32_t(seconds) * 1000u + milliseconds;
-    return int32_t(ms);
 }
 
 TzSplitMs SplitMs(uint32_t ms) {
@@ -187,12 +90,6 @@ TzSplitMs SplitMs(uint32_t ms) {
 
 QString TwoDigits(uint8_t value) {
     return value < 10 ? "0" + QString::number(value) : QString::number(value);
-}
-
-QString MsToTimeText(uint32_t ms) {
-    const TzSplitMs t = SplitMs(ms);
-    return QString::number(t.hours) + ":" + TwoDigits(uint8_t(t.minutes)) + ":" +
-           TwoDigits(uint8_t(t.seconds)) + "." + QString::number(t.milliseconds);
 }
 
 uint32_t GetTickCount() {

@@ -9,8 +9,6 @@
 
 #include <cstdint>
 
-class QDomElement;
-
 // CRC-16/MODBUS of positions 1..n of s (1 <= n <= s.Size()); placed in frames low byte first.
 uint16_t ModbusCRC16(const TStringBytes &s, int n);
 
@@ -19,36 +17,20 @@ uint16_t ModbusCRC16(const TStringBytes &s, int n);
 bool TryDigitsToInt(const QString &text, int &value);
 
 QString BytesToDottedDecimal(const TStringBytes &s); // all bytes but the last, joined by "."
-QString ByteToBitText(uint8_t b, bool lsbFirst);
-QString BytesToBitText(const QByteArray &bytes, bool lsbFirst);
 bool IsBitSet(int64_t v, int n);
 void ClampValue(double &v, double upper, double lower); // the upper bound wins when crossed
 
-bool ReadXmlAttrInt(const QDomElement &element, const QString &name, int &value);
-bool ReadXmlAttrStr(const QDomElement &element, const QString &name, QString &value);
-
-QByteArray ReverseBytes(const QByteArray &bytes);
-QDate DateInCurrentYear(int day, int month);
 bool IsYearEndSeason();
 bool IsYearEndSeasonAt(const QDateTime &now); // 15 December up to, not including, 10 January
-
-uint16_t BytesToWord(uint8_t low, uint8_t high);
-int RoundToStep(int value, int step); // halfway rounds up
-bool ValueInRange(double value, double low, double high);
 
 // Returns after ms milliseconds, handling GUI events every 10 ms meanwhile.
 void WaitWithMessages(uint32_t ms);
 
-// Writes an embedded resource (":/name") to a file; throws std::runtime_error on failure.
-bool SaveResourceToFile(const QString &resourceName, const QString &fileName);
-
 struct TzSplitMs {
     uint32_t days = 0, hours = 0, minutes = 0, seconds = 0, milliseconds = 0;
 };
-int32_t TimeToMs(uint16_t hours, uint16_t minutes, uint16_t seconds, uint16_t milliseconds);
 TzSplitMs SplitMs(uint32_t ms);
 QString TwoDigits(uint8_t value);
-QString MsToTimeText(uint32_t ms); // "1:02:03.4": whole days dropped, ms without leading zeros
 
 // Milliseconds of a monotonic clock, wrapping at 2^32 like the system tick counter.
 uint32_t GetTickCount();

@@ -1,6 +1,5 @@
 #include "app/frame_registry.h"
 #include "app/main_window.h"
-#include "app/test_mode.h"
 #include "tools/temp_log_window.h"
 
 #include <QAction>
@@ -25,7 +24,6 @@ class TestMainWindow : public QObject {
 
 private slots:
     void initTestCase();
-    void init();
 
     void testArgument_data();
     void testArgument();
@@ -42,10 +40,6 @@ void TestMainWindow::initTestCase() {
         return new QWidget;
     });
     RegisterDevFrame("Tarvex", 100, "TfrTarvex");
-}
-
-void TestMainWindow::init() {
-    TestMode = false;
 }
 
 void TestMainWindow::testArgument_data() {
@@ -67,7 +61,7 @@ void TestMainWindow::testArgument() {
     QFETCH(bool, testMode);
 
     TfrmMain window(arguments);
-    QCOMPARE(TestMode, testMode);
+    QCOMPARE(window.TestMode, testMode);
     QCOMPARE(Action(window, "actTestMode")->isChecked(), testMode);
     QVERIFY(!Action(window, "actStayOnTop")->isChecked());
 }
@@ -82,10 +76,10 @@ void TestMainWindow::menuCommandsToggleBack() {
     QCOMPARE(onTop->data().toInt(), 1370);
 
     testMode->trigger();
-    QVERIFY(TestMode);
+    QVERIFY(window.TestMode);
     QVERIFY(testMode->isChecked());
     testMode->trigger();
-    QVERIFY(!TestMode);
+    QVERIFY(!window.TestMode);
     QVERIFY(!testMode->isChecked());
 
     onTop->trigger();
@@ -98,7 +92,7 @@ void TestMainWindow::menuCommandsToggleBack() {
     QVERIFY(window.isVisible());
 
     window.SysCommand(61536); // not ours: nothing changes
-    QVERIFY(!TestMode);
+    QVERIFY(!window.TestMode);
     QVERIFY(window.isVisible());
 }
 
@@ -166,6 +160,7 @@ void TestMainWindow::contextMenuOffersBothCommands() {
 void TestMainWindow::firstActivationCentresLog() {
     TfrmMain window(QStringList{"tarvex-panel"});
     TfrmTempLog log;
+    window.SetTempLog(&log);
     log.move(0, 0);
 
     window.show();

@@ -32,6 +32,33 @@ void SimProcess::command(const QString &line) {
     m_process.waitForBytesWritten(1000);
 }
 
+void SimProcess::setCoil(int reg, bool on) {
+    command(QStringLiteral("set coil %1 %2").arg(reg).arg(on ? 1 : 0));
+}
+
+void SimProcess::setInput(int reg, int value) {
+    command(QStringLiteral("set input %1 %2").arg(reg).arg(value));
+}
+
+void SimProcess::setHolding(int reg, int value) {
+    command(QStringLiteral("set holding %1 %2").arg(reg).arg(value));
+}
+
+void SimProcess::setException(int reg, int code, int count) {
+    QString line = QStringLiteral("exception %1 %2").arg(reg).arg(code);
+    if (count > 0)
+        line += QStringLiteral(" %1").arg(count);
+    command(line);
+}
+
+void SimProcess::clearException(int reg) {
+    command(QStringLiteral("exception %1 off").arg(reg));
+}
+
+QStringList SimProcess::exceptionArgs(int reg, int code) {
+    return {QStringLiteral("--exception"), QStringLiteral("%1:%2").arg(reg).arg(code)};
+}
+
 void SimProcess::closeInput() {
     m_process.closeWriteChannel();
 }

@@ -26,7 +26,16 @@ public:
     QString portPath() const { return m_portPath; }
 
     void command(const QString &line); // a line on the simulator's standard input
-    void closeInput();                 // the simulator goes on without its standard input
+    // The same commands by register number: "set coil|input|holding REG VALUE",
+    // "exception REG CODE [COUNT]" (COUNT 0: until switched off), "exception REG off".
+    void setCoil(int reg, bool on);
+    void setInput(int reg, int value);
+    void setHolding(int reg, int value);
+    void setException(int reg, int code, int count = 0);
+    void clearException(int reg);
+    // The command-line option of an exception rule: "--exception REG:CODE".
+    static QStringList exceptionArgs(int reg, int code);
+    void closeInput(); // the simulator goes on without its standard input
 
     QList<Frame> frames();  // every frame received since start or the last clearFrames()
     QList<Frame> answers(); // every answer sent since start or the last clearFrames()

@@ -1,4 +1,5 @@
 #include "model/device.h"
+#include "model/register_map.h"
 #include "model/tag.h"
 
 #include <QDomDocument>
@@ -90,26 +91,30 @@ void TestDeviceTemplate::shippedTemplateTags_data() {
         const char *name;
         int regType, valType, segSize, dataType, readCmd, writeCmd;
     };
+    using namespace TarvexMap;
     const Row rows[] = {
-        {28672, 28672, "Скорость обмена данными", 3, 2, 1, 18, 3, 6},
-        {28673, 28673, "Формат символа и режим обмена данными", 3, 2, 1, 18, 3, 6},
-        {28676, 28676, "Адрес прибора", 3, 2, 1, 18, 3, 6},
-        {28680, 28680, "Сетевой таймаут", 3, 2, 1, 18, 3, 6},
-        {36864, 36864, "Тип прибора", 2, 2, 1, 18, 4, 0},
-        {36865, 36865, "Версия аппаратной части прибора", 2, 2, 1, 18, 4, 0},
-        {36866, 36866, "Идентификатор прибора 1", 2, 2, 1, 18, 4, 0},
-        {36867, 36867, "Идентификатор прибора 2", 2, 2, 1, 18, 4, 0},
-        {36868, 36868, "Идентификатор прибора 3", 2, 2, 1, 18, 4, 0},
-        {36869, 36869, "Версия встроенного ПО прибора", 2, 2, 1, 18, 4, 0},
-        {24582, 24582, "Значение U1, целое", 2, 2, 1, 18, 4, 0},
-        {36881, 36881, "Статус питания прибора", 2, 2, 1, 18, 4, 0},
-        {60013, 60013, "DOUT_State_Safe 17-20", 3, 2, 1, 18, 3, 6},
-        {60014, 60014, "DOUT_State_Safe 1-16", 3, 2, 1, 18, 3, 6},
-        {60015, 60015, "DOUT_State 17-20", 3, 2, 1, 18, 3, 6},
-        {60016, 60016, "DOUT_State 1-16", 3, 2, 1, 18, 3, 6},
-        {600170, 60017, "Параметры ШИМ1", 3, 24, 30, 2, 3, 0},
-        {600470, 60047, "Параметры ШИМ2", 3, 24, 30, 2, 3, 0},
-        {60000, 60000, "Команда", 3, 2, 1, 18, 0, 6},
+        {kRegBaudCode, kRegBaudCode, "Скорость обмена данными", 3, 2, 1, 18, 3, 6},
+        {kRegFormatCode, kRegFormatCode, "Формат символа и режим обмена данными", 3, 2, 1, 18, 3,
+         6},
+        {kRegAddress, kRegAddress, "Адрес прибора", 3, 2, 1, 18, 3, 6},
+        {kRegNetworkTimeout, kRegNetworkTimeout, "Сетевой таймаут", 3, 2, 1, 18, 3, 6},
+        {kRegDeviceType, kRegDeviceType, "Тип прибора", 2, 2, 1, 18, 4, 0},
+        {kRegHardwareVersion, kRegHardwareVersion, "Версия аппаратной части прибора", 2, 2, 1, 18,
+         4, 0},
+        {kRegId1, kRegId1, "Идентификатор прибора 1", 2, 2, 1, 18, 4, 0},
+        {kRegId2, kRegId2, "Идентификатор прибора 2", 2, 2, 1, 18, 4, 0},
+        {kRegId3, kRegId3, "Идентификатор прибора 3", 2, 2, 1, 18, 4, 0},
+        {kRegFirmwareVersion, kRegFirmwareVersion, "Версия встроенного ПО прибора", 2, 2, 1, 18, 4,
+         0},
+        {kRegSupplyVoltage, kRegSupplyVoltage, "Значение U1, целое", 2, 2, 1, 18, 4, 0},
+        {kRegPowerStatus, kRegPowerStatus, "Статус питания прибора", 2, 2, 1, 18, 4, 0},
+        {kRegSafeStates17to20, kRegSafeStates17to20, "DOUT_State_Safe 17-20", 3, 2, 1, 18, 3, 6},
+        {kRegSafeStates1to16, kRegSafeStates1to16, "DOUT_State_Safe 1-16", 3, 2, 1, 18, 3, 6},
+        {kRegOutputStates17to20, kRegOutputStates17to20, "DOUT_State 17-20", 3, 2, 1, 18, 3, 6},
+        {kRegOutputStates1to16, kRegOutputStates1to16, "DOUT_State 1-16", 3, 2, 1, 18, 3, 6},
+        {kTagPwmBlock1, kRegPwmBlock1, "Параметры ШИМ1", 3, 24, kPwmBlockRegisters, 2, 3, 0},
+        {kTagPwmBlock2, kRegPwmBlock2, "Параметры ШИМ2", 3, 24, kPwmBlockRegisters, 2, 3, 0},
+        {kRegCommand, kRegCommand, "Команда", 3, 2, 1, 18, 0, 6},
     };
     int index = 0;
     for (const Row &r : rows) {
@@ -132,7 +137,6 @@ void TestDeviceTemplate::shippedTemplateTags() {
     QFETCH(int, readCmd);
     QFETCH(int, writeCmd);
 
-    QVERIFY(m_shipped.Ready);
     QCOMPARE(m_shipped.DevName, QString("Tarvex"));
     QCOMPARE(m_shipped.DevVersion, 100);
     QCOMPARE(m_shipped.Tags.size(), size_t(19));
@@ -186,14 +190,15 @@ void TestDeviceTemplate::shippedResourceForm() {
 }
 
 void TestDeviceTemplate::lookupByIdNotByRegister() {
-    const TzTag *block = m_shipped.GetTagByID(600170);
+    using namespace TarvexMap;
+    const TzTag *block = m_shipped.GetTagByID(kTagPwmBlock1);
     QVERIFY(block);
     QCOMPARE(block->OPCName, QString("Параметры ШИМ1"));
-    QCOMPARE(block->Reg, 60017);
-    QCOMPARE(block->SegSize, 30);
-    QCOMPARE(m_shipped.GetTagByID(60017), nullptr);
-    QCOMPARE(m_shipped.GetTagByID(60047), nullptr);
-    QCOMPARE(m_shipped.GetTagByID(60000)->OPCName, QString("Команда"));
+    QCOMPARE(block->Reg, kRegPwmBlock1);
+    QCOMPARE(block->SegSize, kPwmBlockRegisters);
+    QCOMPARE(m_shipped.GetTagByID(kRegPwmBlock1), nullptr);
+    QCOMPARE(m_shipped.GetTagByID(kRegPwmBlock2), nullptr);
+    QCOMPARE(m_shipped.GetTagByID(kRegCommand)->OPCName, QString("Команда"));
 }
 
 void TestDeviceTemplate::loadValidation_data() {
@@ -250,7 +255,6 @@ void TestDeviceTemplate::loadValidation() {
     TzDevice device;
     device.AddTag()->ID = 99;
     QCOMPARE(device.LoadFromXml(xml), ok);
-    QCOMPARE(device.Ready, ok);
     QCOMPARE(int(device.Tags.size()), tagsAfter);
     if (ok) {
         QCOMPARE(device.DevName, QString("Test"));
@@ -330,7 +334,6 @@ void TestDeviceTemplate::tagMadeInCode() {
     QCOMPARE(second->fOPCValue, 0.0);
     QCOMPARE(second->Quality, kQualityNeverRead);
     QVERIFY(second->Enabled && second->CanRead && second->CanWrite);
-    QVERIFY(!device.Ready);
     QCOMPARE(device.DevAddr, -1);
 }
 

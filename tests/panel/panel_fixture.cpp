@@ -1,5 +1,6 @@
 #include "panel_fixture.h"
 
+#include "model/register_map.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "tools/temp_log.h"
@@ -7,6 +8,7 @@
 #include "transport/utils.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +21,7 @@ PanelFixture::PanelFixture(const QStringList &simArgs)
     const QString port = m_sim.portPath();
     SetSerialPortSource([port] { return QStringList{port}; });
     m_panel = std::make_unique<TfrTarvex>();
+    m_panel->frmTempLog = LogWindow();
     m_panel->resize(700, 550);
     m_panel->show();
     m_ok = m_panel->cbComPort->currentText() == port;
@@ -52,8 +55,9 @@ QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel) {
         if (frame.size() != 8 || frame[1] != 5)
             continue;
         const int reg = (uint8_t(frame[2]) << 8) | uint8_t(frame[3]);
-        if (reg >= 4096 && (reg - 4096) % 128 == 0)
-            writes.append({(reg - 4096) / 128 + 1, uint8_t(frame[4]) == 0xFF});
+        for (int n = 1; n <= TarvexMap::kOutputCount; ++n)
+            if (reg == TarvexMap::OutputRegister(n))
+                writes.append({n, uint8_t(frame[4]) == 0xFF});
     }
     return writes;
 }
@@ -101,8 +105,20 @@ int LogCount(const QString &text) {
     return int(TempLogModel::instance().lines().count(text));
 }
 
+namespace {
+QPointer<TfrmTempLog> g_logWindow;
+} // namespace
+
 void ResetLog() {
-    delete frmTempLog;
+    delete g_logWindow;
     TempLogModel::instance().clear();
-    new TfrmTempLog;
+    g_logWindow = new TfrmTempLog;
+}
+
+TfrmTempLog *LogWindow() {
+    return g_logWindow;
+}
+
+void DeleteLogWindow() {
+    delete g_logWindow;
 }

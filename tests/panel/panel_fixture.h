@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class TfrmTempLog;
+
 // A panel wired to its own tarvex-sim over a real pseudo-terminal, with a fresh message log.
 class PanelFixture {
 public:
@@ -48,3 +50,7 @@ QStringList LogLines();
 bool LogHasLine(const QString &text, quint32 color);
 int LogCount(const QString &text);
 void ResetLog(); // empties the log and recreates its window with the nine counter lines
+// The log window ResetLog made, handed to every PanelFixture's panel; DeleteLogWindow ends it
+// before the application object goes.
+TfrmTempLog *LogWindow();
+void DeleteLogWindow();

@@ -1,3 +1,4 @@
+#include "model/register_map.h"
 #include "panel/find_device.h"
 #include "panel/find_probe.h"
 #include "panel/serial_port_list.h"
@@ -194,8 +195,8 @@ void TestFindDevice::answerAtAddress16_data() {
                                            << Hex("10 04 04 00 48 00 01 BB 53") << false;
     QTest::newRow("silent module")
         << QStringList{"--silent"} << QList<int>{} << QByteArray() << false;
-    QTest::newRow("refusing module") << QStringList{"--exception", "36864:2"} << QList<int>{16}
-                                     << Hex("10 84 02 92 C4") << false;
+    QTest::newRow("refusing module") << SimProcess::exceptionArgs(TarvexMap::kRegDeviceType, 2)
+                                     << QList<int>{16} << Hex("10 84 02 92 C4") << false;
     QTest::newRow("corrupt answers")
         << QStringList{"--corrupt-every", "1"} << QList<int>{} << QByteArray() << false;
     QTest::newRow("module at another rate")

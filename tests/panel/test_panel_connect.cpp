@@ -1,9 +1,10 @@
 // Connecting the panel to a simulated module: first contact, first full read, polling, the
 // status labels and the log lines of success and failure.
-#include "app/blinker.h"
+#include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/blinker.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -16,6 +17,8 @@
 #include <QTimer>
 
 namespace {
+
+using namespace TarvexMap;
 
 QString Hex(std::initializer_list<int> bytes) {
     QByteArray data;
@@ -44,7 +47,7 @@ class TestPanelConnect : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void connectFillsLabels();
     void firmwareVersionText_data();
@@ -119,11 +122,11 @@ void TestPanelConnect::powerAlarmColours() {
     QTRY_COMPARE_WITH_TIMEOUT(power->palette().color(QPalette::Window), red, 2000);
     QCOMPARE(power->palette().color(QPalette::WindowText), yellow);
 
-    f.sim().command("set input 36881 0");
+    f.sim().setInput(kRegPowerStatus, 0);
     QTRY_COMPARE_WITH_TIMEOUT(power->palette().color(QPalette::Window), skyBlue, 2000);
     QCOMPARE(power->palette().color(QPalette::WindowText), navy);
 
-    f.sim().command("set input 36881 16384"); // bit 14 alone raises the alarm too
+    f.sim().setInput(kRegPowerStatus, 16384); // bit 14 alone raises the alarm too
     QTRY_COMPARE_WITH_TIMEOUT(power->palette().color(QPalette::Window), red, 2000);
 }
 
@@ -145,16 +148,27 @@ void TestPanelConnect::firstReadOrderThenPolling() {
         QTest::qWait(5);
     }
 
-    // The first full read follows the register table, its read of 36864 included: it equals
-    // the first contact, whose request left the queue before its answer was handled.
-    const QStringList expectedFirst = {
-        ReadRequest(4, 36864, 1), // first contact
-        ReadRequest(3, 28672, 1), ReadRequest(3, 28673, 1),  ReadRequest(3, 28676, 1),
-        ReadRequest(3, 28680, 1), ReadRequest(4, 36864, 1),  ReadRequest(4, 36865, 1),
-        ReadRequest(4, 36866, 1), ReadRequest(4, 36867, 1),  ReadRequest(4, 36868, 1),
-        ReadRequest(4, 36869, 1), ReadRequest(4, 24582, 1),  ReadRequest(4, 36881, 1),
-        ReadRequest(3, 60013, 1), ReadRequest(3, 60014, 1),  ReadRequest(3, 60015, 1),
-        ReadRequest(3, 60016, 1), ReadRequest(3, 60017, 30), ReadRequest(3, 60047, 30)};
+    // The first full read follows the register table, its read of the device type included: it
+    // equals the first contact, whose request left the queue before its answer was handled.
+    const QStringList expectedFirst = {ReadRequest(4, kRegDeviceType, 1), // first contact
+                                       ReadRequest(3, kRegBaudCode, 1),
+                                       ReadRequest(3, kRegFormatCode, 1),
+                                       ReadRequest(3, kRegAddress, 1),
+                                       ReadRequest(3, kRegNetworkTimeout, 1),
+                                       ReadRequest(4, kRegDeviceType, 1),
+                                       ReadRequest(4, kRegHardwareVersion, 1),
+                                       ReadRequest(4, kRegId1, 1),
+                                       ReadRequest(4, kRegId2, 1),
+                                       ReadRequest(4, kRegId3, 1),
+                                       ReadRequest(4, kRegFirmwareVersion, 1),
+                                       ReadRequest(4, kRegSupplyVoltage, 1),
+                                       ReadRequest(4, kRegPowerStatus, 1),
+                                       ReadRequest(3, kRegSafeStates17to20, 1),
+                                       ReadRequest(3, kRegSafeStates1to16, 1),
+                                       ReadRequest(3, kRegOutputStates17to20, 1),
+                                       ReadRequest(3, kRegOutputStates1to16, 1),
+                                       ReadRequest(3, kRegPwmBlock1, kPwmBlockRegisters),
+                                       ReadRequest(3, kRegPwmBlock2, kPwmBlockRegisters)};
     const QList<SimProcess::Frame> timed = f.sim().frames();
     QStringList frames = f.simFrames();
     for (QString &frame : frames)
@@ -163,10 +177,14 @@ void TestPanelConnect::firstReadOrderThenPolling() {
 
     // Then the eight polled reads: the first cycle complete and in order, after it nothing
     // else. (When a cycle overruns its 250 ms, the queue refuses the copies still waiting.)
-    const QStringList polled = {ReadRequest(4, 24582, 1),  ReadRequest(4, 36881, 1),
-                                ReadRequest(3, 60013, 1),  ReadRequest(3, 60014, 1),
-                                ReadRequest(3, 60015, 1),  ReadRequest(3, 60016, 1),
-                                ReadRequest(3, 60017, 30), ReadRequest(3, 60047, 30)};
+    const QStringList polled = {ReadRequest(4, kRegSupplyVoltage, 1),
+                                ReadRequest(4, kRegPowerStatus, 1),
+                                ReadRequest(3, kRegSafeStates17to20, 1),
+                                ReadRequest(3, kRegSafeStates1to16, 1),
+                                ReadRequest(3, kRegOutputStates17to20, 1),
+                                ReadRequest(3, kRegOutputStates1to16, 1),
+                                ReadRequest(3, kRegPwmBlock1, kPwmBlockRegisters),
+                                ReadRequest(3, kRegPwmBlock2, kPwmBlockRegisters)};
     const QStringList rest = frames.mid(expectedFirst.size());
     QVERIFY(rest.size() >= 24);
     QCOMPARE(rest.mid(0, 8), polled);
@@ -192,7 +210,7 @@ void TestPanelConnect::failedAttempts_data() {
     QTest::addColumn<QStringList>("simArgs");
     QTest::newRow("device type 72") << QStringList{"--type", "72"};
     QTest::newRow("silent module") << QStringList{"--silent"};
-    QTest::newRow("exception to the first contact") << QStringList{"--exception", "36864:2"};
+    QTest::newRow("exception to the first contact") << SimProcess::exceptionArgs(kRegDeviceType, 2);
 }
 
 void TestPanelConnect::failedAttempts() {

@@ -45,7 +45,7 @@ private slots:
         SetSerialPortSource(nullptr);
         SetPanelExeDir(QString());
     }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void opensTheManual_data();
     void opensTheManual();

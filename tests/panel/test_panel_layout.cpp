@@ -1,13 +1,15 @@
 // The panel frame without a module: pop-up panels, layout, tool buttons, the port list, the
 // connection fields and their checks, and the line format that reaches the serial line.
-#include "app/blinker.h"
 #include "app/main_window.h"
-#include "panel/output_button.h"
+#include "app/panel_app.h"
+#include "app/tarvex_registration.h"
+#include "model/register_map.h"
 #include "panel/serial_port_list.h"
-#include "panel/tarvex_registration.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/blinker.h"
+#include "widgets/output_button.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -41,7 +43,7 @@ private slots:
         ResetLog();
         UseFreshPanelDir();
     }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
     void cleanup() { SetSerialPortSource(nullptr); }
 
     void toolbarPanels();
@@ -147,11 +149,12 @@ void TestPanelLayout::helpAndLogButtons() {
     QVERIFY(catcher.urls[0].toLocalFile().endsWith(
         QStringLiteral("/Doc/Панель управления Tarvex.pdf")));
 
-    QVERIFY(frmTempLog && !frmTempLog->isVisible());
+    TfrmTempLog *log = LogWindow();
+    QVERIFY(log && !log->isVisible());
     QTest::mouseClick(p.btnTempLog, Qt::LeftButton);
-    QVERIFY(frmTempLog->isVisible());
+    QVERIFY(log->isVisible());
     QTest::mouseClick(p.btnTempLog, Qt::LeftButton);
-    QVERIFY(!frmTempLog->isVisible());
+    QVERIFY(!log->isVisible());
 }
 
 void TestPanelLayout::fallbackPortList() {
@@ -335,12 +338,11 @@ void TestPanelLayout::lineFormatReachesThePort() {
 // Screen readers and UI automation find every control by its name.
 void TestPanelLayout::everyControlHasAnAccessibleName() {
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    RegisterTarvexPanel();
-    TfrmMain mainWindow(QStringList{"tarvex-panel", "test"});
-    QVERIFY(mainWindow.Frame());
+    TzPanelApp program(QStringList{"tarvex-panel", "test"});
+    QVERIFY(program.Panel());
     QStringList unnamed;
-    for (QWidget *window :
-         {static_cast<QWidget *>(&mainWindow), static_cast<QWidget *>(frmTempLog)}) {
+    for (QWidget *window : {static_cast<QWidget *>(&program.MainWindow()),
+                            static_cast<QWidget *>(&program.TempLog())}) {
         for (QWidget *w : window->findChildren<QWidget *>()) {
             const bool control =
                 qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
@@ -371,7 +373,7 @@ void TestPanelLayout::valueLabelsSpeakCaptionAndValue() {
                                SpokenName(p.labVerPO)};
     QCOMPARE(names, (QStringList{"ID: 01-2A-00-FF-10-0B", "Адрес: 16", "Скорость: 9600",
                                  "Формат: RTU 8N1", "Версия ПО: 1.23"}));
-    f.sim().command("set input 24582 12340");
+    f.sim().setInput(TarvexMap::kRegSupplyVoltage, 12340);
     QTRY_COMPARE_WITH_TIMEOUT(SpokenName(p.labPower1), QStringLiteral("Питание: 12.34 В"), 2000);
 }
 

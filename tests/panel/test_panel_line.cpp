@@ -1,5 +1,6 @@
 // The panel on a line behind a USB adapter that hands over what it received every 16 ms:
 // every answer must arrive whole and no request may go out while the module is answering.
+#include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/port_observers.h"
 #include "tools/temp_log_window.h"
@@ -11,10 +12,7 @@
 
 namespace {
 
-// The module's map, spelled out here rather than taken from the panel.
-int RegisterOf(int output, int offset) {
-    return 4096 + 128 * (output - 1) + offset;
-}
+using namespace TarvexMap;
 
 // PWM time unit, period and duty factor that tell the outputs apart.
 int ScaleOf(int n) {
@@ -34,10 +32,14 @@ QByteArray ReadRequest(int function, int reg, int count) {
 }
 
 // The eight reads of one poll cycle, the voltage first.
-const QList<QByteArray> kPolledReads = {ReadRequest(4, 24582, 1),  ReadRequest(4, 36881, 1),
-                                        ReadRequest(3, 60013, 1),  ReadRequest(3, 60014, 1),
-                                        ReadRequest(3, 60015, 1),  ReadRequest(3, 60016, 1),
-                                        ReadRequest(3, 60017, 30), ReadRequest(3, 60047, 30)};
+const QList<QByteArray> kPolledReads = {ReadRequest(4, kRegSupplyVoltage, 1),
+                                        ReadRequest(4, kRegPowerStatus, 1),
+                                        ReadRequest(3, kRegSafeStates17to20, 1),
+                                        ReadRequest(3, kRegSafeStates1to16, 1),
+                                        ReadRequest(3, kRegOutputStates17to20, 1),
+                                        ReadRequest(3, kRegOutputStates1to16, 1),
+                                        ReadRequest(3, kRegPwmBlock1, kPwmBlockRegisters),
+                                        ReadRequest(3, kRegPwmBlock2, kPwmBlockRegisters)};
 
 // The requests between two reads of the voltage, for every cycle the log holds whole.
 QList<QList<QByteArray>> PollCycles(const QList<SimProcess::Frame> &frames) {
@@ -73,7 +75,7 @@ class TestPanelLine : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void pollsThroughABurstingAdapter_data();
     void pollsThroughABurstingAdapter();
@@ -99,9 +101,9 @@ void TestPanelLine::pollsThroughABurstingAdapter() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     for (int n = 1; n <= 20; ++n) {
-        f.sim().command(QStringLiteral("set holding %1 %2").arg(RegisterOf(n, 3)).arg(ScaleOf(n)));
-        f.sim().command(QStringLiteral("set holding %1 %2").arg(RegisterOf(n, 4)).arg(PeriodOf(n)));
-        f.sim().command(QStringLiteral("set holding %1 %2").arg(RegisterOf(n, 5)).arg(KoefOf(n)));
+        f.sim().setHolding(OutputRegister(n, kOffsetPwmScale), ScaleOf(n));
+        f.sim().setHolding(OutputRegister(n, kOffsetPwmPeriod), PeriodOf(n));
+        f.sim().setHolding(OutputRegister(n, kOffsetPwmDuty), KoefOf(n));
     }
     int undecodable = 0;
     for (const auto &tag : p.Device->Tags) {

@@ -1,10 +1,11 @@
 // What the panel tells about its link to a simulated module: a module that stops answering, a
 // port that goes away with its device, and registers of the first full read that fail.
 #include "http_test_server.h"
-#include "panel/output_button.h"
+#include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -44,7 +45,7 @@ class TestPanelLink : public QObject {
 private slots:
     void initTestCase() { QThreadPool::globalInstance()->setMaxThreadCount(8); }
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void silentModuleIsShownLost();
     void noWriteReachesALostModule();
@@ -178,15 +179,15 @@ void TestPanelLink::firstReadRetried() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command(QStringLiteral("exception 36866 2 %1").arg(failures));
+    f.sim().setException(TarvexMap::kRegId1, 2, failures);
     QVERIFY(f.connectAndPoll(6000)); // the first full read ends with the retries
     QCOMPARE(IdReads(f), reads);
     QCOMPARE(p.txtMAC->text(), shown);
     QCOMPARE(p.ModuleIdRead, !givenUp);
-    QCOMPARE(
-        LogHasLine(QStringLiteral("Не удалось прочитать регистр 36866 «Идентификатор прибора 1»"),
-                   LogColor::DarkRed),
-        givenUp);
+    QCOMPARE(LogHasLine(QStringLiteral("Не удалось прочитать регистр %1 «Идентификатор прибора 1»")
+                            .arg(TarvexMap::kRegId1),
+                        LogColor::DarkRed),
+             givenUp);
     QVERIFY(p.btnRS485->isEnabled());
     QTest::qWait(300); // polling reads no ID again
     QCOMPARE(IdReads(f), reads);
@@ -201,7 +202,7 @@ void TestPanelLink::remoteControlWaitsForTheId() {
     TfrTarvex &p = f.panel();
     p.ServiceUrl = service.url("/control_panel/");
     p.chkRemoteControl->setChecked(true);
-    f.sim().command("exception 36866 2 4"); // the ID read fails, its retries too
+    f.sim().setException(TarvexMap::kRegId1, 2, 4); // the ID read fails, its retries too
     QVERIFY(f.connectAndPoll(6000));
     QCOMPARE(p.txtMAC->text(), QStringLiteral("AA-BB-CC-DD-EE-FF"));
     QTest::mouseClick(p.DOUTs[4].Btn, Qt::LeftButton); // would be reported to the service

@@ -1,12 +1,13 @@
 // The module's own settings through the panel: output switching and PWM, the RS-485 settings,
 // the reboot and the module ID, against a simulated module.
-#include "app/blinker.h"
-#include "panel/output_button.h"
+#include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/port_observers.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 #include "transport/utils.h"
+#include "widgets/blinker.h"
+#include "widgets/output_button.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -21,9 +22,7 @@
 
 namespace {
 
-int OutputBase(int output) {
-    return 4096 + 128 * (output - 1);
-}
+using namespace TarvexMap;
 
 QString Write(int function, int reg, int value) {
     return WriteFrameText(function, reg, value);
@@ -43,7 +42,7 @@ class TestPanelModule : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void pwmDurations_data();
     void pwmDurations();
@@ -190,9 +189,10 @@ void TestPanelModule::pwmApplyWritesTheSelectedOutput() {
     f.sim().clearFrames();
     QTest::mouseClick(p.btnDOUT_Apply, Qt::LeftButton);
 
-    const int base = OutputBase(7);
-    const QStringList expected = {Write(6, base + 3, 2), Write(6, base + 4, 100),
-                                  Write(6, base + 5, 300), Write(5, base + 8, 0xFF00)};
+    const QStringList expected = {Write(6, OutputRegister(7, kOffsetPwmScale), 2),
+                                  Write(6, OutputRegister(7, kOffsetPwmPeriod), 100),
+                                  Write(6, OutputRegister(7, kOffsetPwmDuty), 300),
+                                  Write(5, OutputRegister(7, kOffsetSafeCoil), 0xFF00)};
     QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 3000);
     // The module's PWM block and safe states follow at the next polls.
     QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[7].ShimKoef, 300, 2000);
@@ -206,10 +206,10 @@ void TestPanelModule::pwmPanelShowsTheModulesValues() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command(QStringLiteral("set holding %1 5").arg(OutputBase(12) + 3));
-    f.sim().command(QStringLiteral("set holding %1 800").arg(OutputBase(12) + 4));
-    f.sim().command(QStringLiteral("set holding %1 1000").arg(OutputBase(12) + 5));
-    f.sim().command("set holding 60014 2048"); // output 12 closed at power-on
+    f.sim().setHolding(OutputRegister(12, kOffsetPwmScale), 5);
+    f.sim().setHolding(OutputRegister(12, kOffsetPwmPeriod), 800);
+    f.sim().setHolding(OutputRegister(12, kOffsetPwmDuty), 1000);
+    f.sim().setHolding(kRegSafeStates1to16, 1 << 11); // output 12 closed at power-on
     QVERIFY(f.connectAndPoll());
     QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[12].ShimPeriod, 800, 2000);
     QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[12].ShimSafe, 1, 2000);
@@ -245,7 +245,7 @@ void TestPanelModule::rs485ApplyWritesAndCopies() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command("set holding 28680 45");
+    f.sim().setHolding(kRegNetworkTimeout, 45);
     QVERIFY(f.connectAndPoll());
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
     QCOMPARE(p.txtAddr->text(), QStringLiteral("16")); // filled by the first read
@@ -266,8 +266,8 @@ void TestPanelModule::rs485ApplyWritesAndCopies() {
     QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("115200"));
     QCOMPARE(p.cbLineFormat->currentIndex(), 3);
     QCOMPARE(p.BaudRate, 115200);
-    const QStringList expected = {Write(6, 28676, 200), Write(6, 28672, 9), Write(6, 28673, 7),
-                                  Write(6, 28680, 60)};
+    const QStringList expected = {Write(6, kRegAddress, 200), Write(6, kRegBaudCode, 9),
+                                  Write(6, kRegFormatCode, 7), Write(6, kRegNetworkTimeout, 60)};
     QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 3000);
 }
 
@@ -281,10 +281,10 @@ void TestPanelModule::rs485ApplyChecksItsFields_data() {
     QTest::addColumn<QString>("blinking");
     QTest::addColumn<QStringList>("written");
     const auto writes = [](int address, int timeout, int format) {
-        QStringList frames = {Write(6, 28676, address), Write(6, 28672, 3),
-                              Write(6, 28680, timeout)};
+        QStringList frames = {Write(6, kRegAddress, address), Write(6, kRegBaudCode, 3),
+                              Write(6, kRegNetworkTimeout, timeout)};
         if (format >= 0)
-            frames.append(Write(6, 28673, format + 4));
+            frames.append(Write(6, kRegFormatCode, format + kRtuFormatCodeFirst));
         return Sorted(frames);
     };
     QTest::newRow("address 0") << "0"
@@ -346,15 +346,16 @@ void TestPanelModule::rs485ApplyKeepsAnAsciiFormat() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command("set holding 28673 2"); // the module reports ASCII 7E1
+    f.sim().setHolding(kRegFormatCode, 2); // the module reports ASCII 7E1
     QVERIFY(f.connectAndPoll());
     QCOMPARE(p.labFormat->text(), QStringLiteral("ASCII 7E1"));
     QCOMPARE(p.cbFormat->currentIndex(), -1);
     f.sim().clearFrames();
     p.btnRS485_ApplyClick();
-    QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).contains(Write(6, 28680, 0)), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).contains(Write(6, kRegNetworkTimeout, 0)),
+                             3000);
     QTest::qWait(300);
-    QVERIFY(!WritesOf(f.simFrames()).join('\n').contains(Write(6, 28673, 0).left(11)));
+    QVERIFY(!WritesOf(f.simFrames()).join('\n').contains(Write(6, kRegFormatCode, 0).left(11)));
     QCOMPARE(p.cbLineFormat->currentIndex(), 0); // the connection keeps a usable format
 }
 
@@ -373,7 +374,7 @@ void TestPanelModule::rebootDisconnects() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command("set holding 60016 3");
+    f.sim().setHolding(kRegOutputStates1to16, 3);
     QVERIFY(f.connectAndPoll());
     QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[1].Btn->Picture(), TzOutputPicture::On, 2000);
     p.labNeedReset->show();
@@ -385,7 +386,7 @@ void TestPanelModule::rebootDisconnects() {
     QCOMPARE(p.labAddr->text(), QStringLiteral("..."));
     QCOMPARE(p.DOUTs[1].Btn->Picture(), TzOutputPicture::Off);
     QVERIFY(!p.btnRS485->isEnabled());
-    QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, 60000, 21930)});
+    QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, kRegCommand, kCommandReboot)});
     QTRY_VERIFY_WITH_TIMEOUT(LogLines().first().startsWith(QStringLiteral("Неудачное подключение")),
                              2000);
 }
@@ -397,7 +398,7 @@ struct RebootCommands : TzPortObserver {
     RebootCommands() { PortObservers().append(this); }
     ~RebootCommands() override { PortObservers().removeOne(this); }
     void AddRequest(const TzPortObsEntry &entry) override {
-        if (entry.Rec.Func == 6 && entry.Rec.Reg == 60000)
+        if (entry.Rec.Func == 6 && entry.Rec.Reg == kRegCommand)
             ++count;
     }
     void AddAnswer(const TzPortObsEntry &) override {}
@@ -421,7 +422,7 @@ void TestPanelModule::rebootCannotBeClickedTwice() {
     QVERIFY(!resetEnabled);
     QVERIFY(!outputEnabled);
     QCOMPARE(reboots.count, 1);
-    QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, 60000, 21930)});
+    QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, kRegCommand, kCommandReboot)});
     QVERIFY(!p.Connected);
 }
 

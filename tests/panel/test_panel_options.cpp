@@ -94,7 +94,7 @@ private slots:
         UnregisterAutorun();
         SetSerialPortSource(nullptr);
     }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void firstStartWritesNothingUntilAChange();
     void everyKeystrokeIsSaved();

@@ -1,12 +1,12 @@
 // The test panel: running light, running pair, all outputs on or off, its speed, and how it
 // shows and hides with the test functions.
 #include "app/main_window.h"
-#include "app/test_mode.h"
-#include "panel/output_button.h"
-#include "panel/tarvex_registration.h"
+#include "app/tarvex_registration.h"
+#include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -41,8 +41,7 @@ class TestPanelPatterns : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanup() { TestMode = false; }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void speed_data();
     void speed();
@@ -171,8 +170,8 @@ void TestPanelPatterns::allOutputs() {
     QCOMPARE(switchedOn, expected);
 
     QTest::mouseClick(p.btnAllOn, Qt::LeftButton);
-    QCOMPARE(QueuedRegisterWrites(p, 60015), QList<int>{15});
-    QCOMPARE(QueuedRegisterWrites(p, 60016), QList<int>{65535});
+    QCOMPARE(QueuedRegisterWrites(p, TarvexMap::kRegOutputStates17to20), QList<int>{0x000F});
+    QCOMPARE(QueuedRegisterWrites(p, TarvexMap::kRegOutputStates1to16), QList<int>{0xFFFF});
     f.sim().command("silent off");
     QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[20].Btn->Picture() == TzOutputPicture::On &&
                                  p.DOUTs[1].Btn->Picture() == TzOutputPicture::On,

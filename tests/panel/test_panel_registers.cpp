@@ -1,9 +1,10 @@
 // Register access and answer dispatch of the panel: pending answers, exception counters,
 // write confirmation, lost requests and the per-output tags, against a simulated module.
-#include "panel/output_button.h"
+#include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -14,10 +15,7 @@
 
 namespace {
 
-// The module's map, spelled out here rather than taken from the panel.
-int RegisterOf(int output, int offset) {
-    return 4096 + 128 * (output - 1) + offset;
-}
+using namespace TarvexMap;
 
 QSet<uint32_t> PendingCodes(TfrTarvex &p) {
     QSet<uint32_t> codes;
@@ -39,7 +37,7 @@ class TestPanelRegisters : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void perOutputTags();
     void duplicateReadRefused();
@@ -63,17 +61,17 @@ void TestPanelRegisters::perOutputTags() {
         const char *prefix;
         int offset;
         bool coil;
-    } kinds[] = {{"Реле #", 0, true},
-                 {"DOUT Shim Scale #", 3, false},
-                 {"DOUT Shim Period #", 4, false},
-                 {"DOUT Shim Koef #", 5, false},
-                 {"DOUT State Safe #", 8, true}};
+    } kinds[] = {{"Реле #", kOffsetCoil, true},
+                 {"DOUT Shim Scale #", kOffsetPwmScale, false},
+                 {"DOUT Shim Period #", kOffsetPwmPeriod, false},
+                 {"DOUT Shim Koef #", kOffsetPwmDuty, false},
+                 {"DOUT State Safe #", kOffsetSafeCoil, true}};
     QSet<QString> guids;
     int index = 19;
     for (const auto &kind : kinds) {
         for (int n = 1; n <= 20; ++n, ++index) {
             const TzTag &t = *tags[index];
-            QCOMPARE(t.ID, RegisterOf(n, kind.offset));
+            QCOMPARE(t.ID, OutputRegister(n, kind.offset));
             QCOMPARE(t.Reg, t.ID);
             QCOMPARE(t.OPCName, QString::fromUtf8(kind.prefix) + QString::number(n));
             QVERIFY(!t.Enabled && !t.CanRead && t.Force);
@@ -97,21 +95,24 @@ void TestPanelRegisters::duplicateReadRefused() {
     f.clickConnect(); // opens the port; the silent module never answers the first contact
     QVERIFY(p.FreePort);
     const int before = p.PendingAnswerCount();
-    QVERIFY(p.GetModbusRegRTU2(60016));
-    QVERIFY(!p.GetModbusRegRTU2(60016));
+    QVERIFY(p.GetModbusRegRTU2(kRegOutputStates1to16));
+    QVERIFY(!p.GetModbusRegRTU2(kRegOutputStates1to16));
     QCOMPARE(p.PendingAnswerCount(), before + 1);
     QVERIFY(!p.GetModbusRegRTU2(123456)); // no such tag
 }
 
 void TestPanelRegisters::exceptionCountersAndRecovery() {
-    PanelFixture f({"--exception", "60016:6", "--exception", "60015:11", "--exception", "60014:2"});
+    PanelFixture f(SimProcess::exceptionArgs(kRegOutputStates1to16, 6) +
+                   SimProcess::exceptionArgs(kRegOutputStates17to20, 11) +
+                   SimProcess::exceptionArgs(kRegSafeStates1to16, 2));
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
     QTRY_VERIFY_WITH_TIMEOUT(p.ModbusErrors[6] >= 2 && p.ModbusErrors[9] >= 2, 3000);
     int value = 0;
-    QVERIFY(!p.TryValueByID(60016, value));
-    QCOMPARE(p.Device->GetTagByID(60016)->ModbusErrorCodeStr, QStringLiteral("06h"));
+    QVERIFY(!p.TryValueByID(kRegOutputStates1to16, value));
+    QCOMPARE(p.Device->GetTagByID(kRegOutputStates1to16)->ModbusErrorCodeStr,
+             QStringLiteral("06h"));
 
     // The counter lines show the panel's totals, whatever they have reached by now.
     const auto counters = [&p] {
@@ -124,9 +125,9 @@ void TestPanelRegisters::exceptionCountersAndRecovery() {
     QCOMPARE(p.ModbusErrors[1], 0);
 
     // The next normal answer makes the output states usable again and shows them.
-    f.sim().command("set coil 4096 1"); // output 1 on
-    f.sim().command("exception 60016 off");
-    QTRY_VERIFY_WITH_TIMEOUT(p.TryValueByID(60016, value), 2000);
+    f.sim().setCoil(OutputRegister(1), true);
+    f.sim().clearException(kRegOutputStates1to16);
+    QTRY_VERIFY_WITH_TIMEOUT(p.TryValueByID(kRegOutputStates1to16, value), 2000);
     QCOMPARE(value & 1, 1);
     QTRY_COMPARE_WITH_TIMEOUT(p.DOUTs[1].Btn->Picture(), TzOutputPicture::On, 2000);
 }
@@ -146,7 +147,7 @@ void TestPanelRegisters::outputClickIsConfirmedByEcho() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
-    TzTag *coil = p.Device->GetTagByID(RegisterOf(5, 0));
+    TzTag *coil = p.Device->GetTagByID(OutputRegister(5));
     TzOutputButton *button = p.DOUTs[5].Btn;
     QTRY_COMPARE_WITH_TIMEOUT(button->Picture(), TzOutputPicture::Off, 2000);
 
@@ -220,11 +221,11 @@ void TestPanelRegisters::safeStatesAndPwmFromModule() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command(QStringLiteral("set holding %1 7").arg(RegisterOf(1, 3)));
-    f.sim().command(QStringLiteral("set holding %1 300").arg(RegisterOf(11, 4)));
-    f.sim().command(QStringLiteral("set holding %1 500").arg(RegisterOf(20, 5)));
-    f.sim().command("set holding 60014 5"); // outputs 1 and 3 closed at power-on
-    f.sim().command("set holding 60013 8"); // output 20
+    f.sim().setHolding(OutputRegister(1, kOffsetPwmScale), 7);
+    f.sim().setHolding(OutputRegister(11, kOffsetPwmPeriod), 300);
+    f.sim().setHolding(OutputRegister(20, kOffsetPwmDuty), 500);
+    f.sim().setHolding(kRegSafeStates1to16, 5);  // outputs 1 and 3 closed at power-on
+    f.sim().setHolding(kRegSafeStates17to20, 8); // output 20
     QVERIFY(f.connectAndPoll());
     QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[20].ShimKoef == 500, 2000);
     QCOMPARE(p.DOUTs[1].ShimScale, 7);
@@ -241,7 +242,7 @@ void TestPanelRegisters::shortPwmBlockIgnored() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    TzTag *block = p.Device->GetTagByID(600170);
+    TzTag *block = p.Device->GetTagByID(kTagPwmBlock1);
     block->Data = QByteArray(58, char(1));
     p.ShimAllCallback(block);
     for (int n = 1; n <= 10; ++n)
@@ -258,12 +259,13 @@ void TestPanelRegisters::tryValueByID_data() {
     QTest::addColumn<int>("quality");
     QTest::addColumn<bool>("modbusError");
     QTest::addColumn<bool>("usable");
-    QTest::newRow("good") << 60016 << true << 192 << false << true;
-    QTest::newRow("never read") << 60016 << true << 32 << false << false;
-    QTest::newRow("undecodable") << 60016 << true << 16 << false << false;
-    QTest::newRow("exchange failed") << 60016 << true << 0 << false << false;
-    QTest::newRow("modbus error") << 60016 << true << 192 << true << false;
-    QTest::newRow("disabled") << 60016 << false << 192 << false << false;
+    const int states = kRegOutputStates1to16;
+    QTest::newRow("good") << states << true << 192 << false << true;
+    QTest::newRow("never read") << states << true << 32 << false << false;
+    QTest::newRow("undecodable") << states << true << 16 << false << false;
+    QTest::newRow("exchange failed") << states << true << 0 << false << false;
+    QTest::newRow("modbus error") << states << true << 192 << true << false;
+    QTest::newRow("disabled") << states << false << 192 << false << false;
     QTest::newRow("no such tag") << 1 << true << 192 << false << false;
 }
 
@@ -276,7 +278,7 @@ void TestPanelRegisters::tryValueByID() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    TzTag *tag = p.Device->GetTagByID(60016);
+    TzTag *tag = p.Device->GetTagByID(kRegOutputStates1to16);
     tag->SetValue(-7.9);
     tag->Enabled = enabled;
     tag->Quality = quint16(quality);

@@ -1,13 +1,14 @@
 // Remote control: the panel polls a web service (started here on 127.0.0.1, directly or through
 // tinyproxy) for the outputs' states and reports the operator's clicks to it.
 #include "http_test_server.h"
-#include "panel/output_button.h"
+#include "model/register_map.h"
 #include "panel/panel_environment.h"
 #include "panel_fixture.h"
 #include "support/http_request.h"
 #include "tiny_proxy.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/output_button.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -69,7 +70,7 @@ class TestPanelRemote : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void pollAnswers_data();
     void pollAnswers();
@@ -126,7 +127,7 @@ void TestPanelRemote::pollAnswers() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    f.sim().command("set coil 4224 1"); // output 2 on
+    f.sim().setCoil(TarvexMap::OutputRegister(2), true);
     QVERIFY(f.connectAndPoll());
     QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[2].IsOn, 2000);
     f.sim().command("silent on"); // what the answer queues stays waiting

@@ -1,12 +1,12 @@
 // The device search as the panel shows it: the search icon, the result list with its counter
 // line, taking a found module's settings, and the line monitor button.
-#include "app/blinker.h"
 #include "panel/find_device.h"
 #include "panel_fixture.h"
 #include "tools/port_observer_window.h"
 #include "tools/port_observers.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "widgets/blinker.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -47,7 +47,7 @@ class TestPanelSearch : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetLog(); }
-    void cleanupTestCase() { delete frmTempLog; }
+    void cleanupTestCase() { DeleteLogWindow(); }
 
     void searchFindsTheModule();
     void shortTimeoutRaisedBeforeSearch();

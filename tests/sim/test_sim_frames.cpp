@@ -2,6 +2,7 @@
 // serial worker, and the module's answers decoded by the same model.
 #include "model/device.h"
 #include "model/modbus_frames.h"
+#include "model/register_map.h"
 #include "rtu_test_client.h"
 #include "sim_process.h"
 #include "transport/free_port.h"
@@ -13,6 +14,8 @@
 
 namespace {
 
+using namespace TarvexMap;
+
 constexpr int kAddr = 16;
 
 struct Answer {
@@ -22,12 +25,12 @@ struct Answer {
 
 // The five per-output tags the panel adds to the template's for output n.
 void AddOutputTags(TzDevice &device) {
-    for (int n = 1; n <= 20; ++n) {
-        const int base = 4096 + 128 * (n - 1);
-        for (int offset : {0, 3, 4, 5, 8}) {
+    for (int n = 1; n <= kOutputCount; ++n) {
+        for (int offset :
+             {kOffsetCoil, kOffsetPwmScale, kOffsetPwmPeriod, kOffsetPwmDuty, kOffsetSafeCoil}) {
             TzTag *tag = device.AddTag();
-            const bool coil = offset == 0 || offset == 8;
-            tag->ID = tag->Reg = base + offset;
+            const bool coil = offset == kOffsetCoil || offset == kOffsetSafeCoil;
+            tag->ID = tag->Reg = OutputRegister(n, offset);
             tag->RegType = coil ? 1 : 3;
             tag->ReadCmd = coil ? 1 : 3;
             tag->WriteCmd = coil ? 5 : 6;
@@ -40,17 +43,29 @@ void AddOutputTags(TzDevice &device) {
 
 // What the module holds before anything is written to it (default options).
 double DefaultValue(int reg) {
-    static const QHash<int, double> kModule = {
-        {28672, 3},      {28673, 4},      {28676, 16},     {28680, 0},   {36864, 73},    {36865, 1},
-        {36866, 0x012A}, {36867, 0x00FF}, {36868, 0x100B}, {36869, 100}, {24582, 24000}, {36881, 0},
-        {60013, 0},      {60014, 0},      {60015, 0},      {60016, 0}};
+    static const QHash<int, double> kModule = {{kRegBaudCode, 3},
+                                               {kRegFormatCode, 4},
+                                               {kRegAddress, 16},
+                                               {kRegNetworkTimeout, 0},
+                                               {kRegDeviceType, kTarvexDeviceType},
+                                               {kRegHardwareVersion, 1},
+                                               {kRegId1, 0x012A},
+                                               {kRegId2, 0x00FF},
+                                               {kRegId3, 0x100B},
+                                               {kRegFirmwareVersion, 100},
+                                               {kRegSupplyVoltage, 24000},
+                                               {kRegPowerStatus, 0},
+                                               {kRegSafeStates17to20, 0},
+                                               {kRegSafeStates1to16, 0},
+                                               {kRegOutputStates17to20, 0},
+                                               {kRegOutputStates1to16, 0}};
     if (kModule.contains(reg))
         return kModule[reg];
-    switch ((reg - 4096) % 128) {
-    case 3:
-        return 1; // scale
-    case 4:
-        return 50; // period
+    switch ((reg - kOutputBase) % kOutputStride) {
+    case kOffsetPwmScale:
+        return 1;
+    case kOffsetPwmPeriod:
+        return 50;
     default:
         return 0; // duty, output and safe state
     }
@@ -58,17 +73,23 @@ double DefaultValue(int reg) {
 
 // A value the module accepts and that differs from its default.
 double ValueToWrite(int reg) {
-    static const QHash<int, double> kModule = {{28672, 9},      {28673, 6},      {28676, 17},
-                                               {28680, 600},    {60000, 1},      {60013, 0x000A},
-                                               {60014, 0xA5A5}, {60015, 0x0005}, {60016, 0x5555}};
+    static const QHash<int, double> kModule = {{kRegBaudCode, 9},
+                                               {kRegFormatCode, 6},
+                                               {kRegAddress, 17},
+                                               {kRegNetworkTimeout, 600},
+                                               {kRegCommand, 1},
+                                               {kRegSafeStates17to20, 0x000A},
+                                               {kRegSafeStates1to16, 0xA5A5},
+                                               {kRegOutputStates17to20, 0x0005},
+                                               {kRegOutputStates1to16, 0x5555}};
     if (kModule.contains(reg))
         return kModule[reg];
-    switch ((reg - 4096) % 128) {
-    case 3:
+    switch ((reg - kOutputBase) % kOutputStride) {
+    case kOffsetPwmScale:
         return 240;
-    case 4:
+    case kOffsetPwmPeriod:
         return 36000;
-    case 5:
+    case kOffsetPwmDuty:
         return 999;
     default:
         return 1;
@@ -223,11 +244,15 @@ void TestSimFrames::exceptionAnswersDecode_data() {
     QTest::addColumn<QString>("codeStr");
 
     QTest::newRow("unknown holding register") << 1 << 3 << QString() << 2 << "02h";
-    QTest::newRow("unknown input register") << 36870 << 4 << QString() << 2 << "02h";
-    QTest::newRow("coil between output coils") << 4097 << 1 << QString() << 2 << "02h";
-    QTest::newRow("exception rule on 60016") << 60016 << 3 << "exception 60016 4" << 4 << "04h";
+    QTest::newRow("unknown input register")
+        << kRegFirmwareVersion + 1 << 4 << QString() << 2 << "02h";
+    QTest::newRow("coil between output coils")
+        << OutputRegister(1) + 1 << 1 << QString() << 2 << "02h";
+    QTest::newRow("exception rule on the output states")
+        << kRegOutputStates1to16 << 3 << QString("exception %1 4").arg(kRegOutputStates1to16) << 4
+        << "04h";
     QTest::newRow("exception rule with code 11")
-        << 36864 << 4 << "exception 36864 11" << 11 << "0Bh";
+        << kRegDeviceType << 4 << QString("exception %1 11").arg(kRegDeviceType) << 11 << "0Bh";
 }
 
 void TestSimFrames::exceptionAnswersDecode() {
@@ -267,18 +292,26 @@ void TestSimFrames::framesOfTheExamples_data() {
 
     auto withCrc = [](const char *hex) { return RtuTestClient::withCrc(QByteArray::fromHex(hex)); };
     QTest::newRow("read DOUT_State 1-16")
-        << 60016 << 16 << false << 0.0 << QByteArray::fromHex("1003EA700001B288");
+        << kRegOutputStates1to16 << 16 << false << 0.0 << QByteArray::fromHex("1003EA700001B288");
     QTest::newRow("write 1 to the command register")
-        << 60000 << 16 << true << 1.0 << QByteArray::fromHex("1006EA6000017F4D");
+        << kRegCommand << 16 << true << 1.0 << QByteArray::fromHex("1006EA6000017F4D");
     QTest::newRow("read PWM block 1 at address 1")
-        << 600170 << 1 << false << 0.0 << withCrc("0103EA71001E");
-    QTest::newRow("switch output 5 on") << 4608 << 16 << true << 1.0 << withCrc("10051200FF00");
-    QTest::newRow("switch output 5 off") << 4608 << 16 << true << 0.0 << withCrc("100512000000");
-    QTest::newRow("device type") << 36864 << 16 << false << 0.0 << withCrc("100490000001");
+        << kTagPwmBlock1 << 1 << false << 0.0 << withCrc("0103EA71001E");
+    QTest::newRow("read PWM block 2")
+        << kTagPwmBlock2 << 16 << false << 0.0 << withCrc("1003EA8F001E");
+    QTest::newRow("switch output 5 on")
+        << OutputRegister(5) << 16 << true << 1.0 << withCrc("10051200FF00");
+    QTest::newRow("switch output 5 off")
+        << OutputRegister(5) << 16 << true << 0.0 << withCrc("100512000000");
+    QTest::newRow("output 20 closed at power-on")
+        << OutputRegister(20, kOffsetSafeCoil) << 16 << true << 1.0 << withCrc("10051988FF00");
+    QTest::newRow("device type") << kRegDeviceType << 16 << false << 0.0 << withCrc("100490000001");
     QTest::newRow("70000 sends its low 16 bits")
-        << 4099 << 16 << true << 70000.0 << withCrc("100610031170");
-    QTest::newRow("-1 sends FF FF") << 4101 << 16 << true << -1.0 << withCrc("10061005FFFF");
-    QTest::newRow("3.9 sends 3") << 4100 << 16 << true << 3.9 << withCrc("100610040003");
+        << OutputRegister(1, kOffsetPwmScale) << 16 << true << 70000.0 << withCrc("100610031170");
+    QTest::newRow("-1 sends FF FF")
+        << OutputRegister(1, kOffsetPwmDuty) << 16 << true << -1.0 << withCrc("10061005FFFF");
+    QTest::newRow("3.9 sends 3") << OutputRegister(1, kOffsetPwmPeriod) << 16 << true << 3.9
+                                 << withCrc("100610040003");
 }
 
 void TestSimFrames::framesOfTheExamples() {

@@ -1,4 +1,5 @@
 // The simulated module as a Modbus master sees it over a real pseudo-terminal.
+#include "model/register_map.h"
 #include "rtu_test_client.h"
 #include "sim_process.h"
 
@@ -11,25 +12,29 @@
 
 namespace {
 
+using namespace TarvexMap;
+
 constexpr quint8 kAddr = 16;
 
-quint16 outputBase(int n) {
-    return quint16(4096 + 128 * (n - 1));
-}
 quint16 stateCoil(int n) {
-    return outputBase(n);
+    return quint16(OutputRegister(n, kOffsetCoil));
 }
 quint16 safeCoil(int n) {
-    return outputBase(n) + 8;
+    return quint16(OutputRegister(n, kOffsetSafeCoil));
 }
 quint16 scaleReg(int n) {
-    return outputBase(n) + 3;
+    return quint16(OutputRegister(n, kOffsetPwmScale));
 }
 quint16 periodReg(int n) {
-    return outputBase(n) + 4;
+    return quint16(OutputRegister(n, kOffsetPwmPeriod));
 }
 quint16 dutyReg(int n) {
-    return outputBase(n) + 5;
+    return quint16(OutputRegister(n, kOffsetPwmDuty));
+}
+// Output n's time unit in its PWM block; the period and duty factor follow it.
+quint16 pwmBlockReg(int n) {
+    const int block = n <= kPwmBlockOutputs ? kRegPwmBlock1 : kRegPwmBlock2;
+    return quint16(block + kPwmRegistersPerOutput * ((n - 1) % kPwmBlockOutputs));
 }
 
 QByteArray readHolding(quint16 start, quint16 count = 1) {
@@ -111,25 +116,25 @@ void TestSimModule::registersFromOptions_data() {
     QTest::addColumn<QList<quint16>>("expected");
 
     QTest::newRow("type and identity by default")
-        << QStringList() << readInput(36864, 6)
-        << QList<quint16>{73, 1, 0x012A, 0x00FF, 0x100B, 100};
+        << QStringList() << readInput(kRegDeviceType, 6)
+        << QList<quint16>{kTarvexDeviceType, 1, 0x012A, 0x00FF, 0x100B, 100};
     QTest::newRow("device search probe")
-        << QStringList() << readInput(36864, 2) << QList<quint16>{73, 1};
+        << QStringList() << readInput(kRegDeviceType, 2) << QList<quint16>{kTarvexDeviceType, 1};
     QTest::newRow("type 72 and own identity")
         << QStringList{"--type", "72",           "--hardware", "3",
                        "--id",   "a1B2C3D4E5F6", "--firmware", "215"}
-        << readInput(36864, 6) << QList<quint16>{72, 3, 0xA1B2, 0xC3D4, 0xE5F6, 215};
-    QTest::newRow("supply voltage")
-        << QStringList{"--voltage", "11800"} << readInput(24582) << QList<quint16>{11800};
-    QTest::newRow("power alarm bits")
-        << QStringList{"--power-status", "49152"} << readInput(36881) << QList<quint16>{49152};
+        << readInput(kRegDeviceType, 6) << QList<quint16>{72, 3, 0xA1B2, 0xC3D4, 0xE5F6, 215};
+    QTest::newRow("supply voltage") << QStringList{"--voltage", "11800"}
+                                    << readInput(kRegSupplyVoltage) << QList<quint16>{11800};
+    QTest::newRow("power alarm bits") << QStringList{"--power-status", "49152"}
+                                      << readInput(kRegPowerStatus) << QList<quint16>{49152};
     QTest::newRow("line settings by default")
-        << QStringList() << readHolding(28672, 2) << QList<quint16>{3, 4};
+        << QStringList() << readHolding(kRegBaudCode, 2) << QList<quint16>{3, 4};
     QTest::newRow("line settings of the options")
-        << QStringList{"--baud", "115200", "--format", "8E1"} << readHolding(28672, 2)
+        << QStringList{"--baud", "115200", "--format", "8E1"} << readHolding(kRegBaudCode, 2)
         << QList<quint16>{9, 6};
     QTest::newRow("address and network timeout")
-        << QStringList() << readHolding(28676) << QList<quint16>{16};
+        << QStringList() << readHolding(kRegAddress) << QList<quint16>{16};
 }
 
 void TestSimModule::registersFromOptions() {
@@ -146,12 +151,14 @@ void TestSimModule::refusedRequestsChangeNothing_data() {
     QTest::addColumn<int>("exception");
 
     QTest::newRow("unknown holding register") << readHolding(1) << 2;
-    QTest::newRow("input range running into a gap") << readInput(36864, 7) << 2;
-    QTest::newRow("read of the command register") << readHolding(60000) << 2;
-    QTest::newRow("coil between the output coils") << readCoil(4097) << 2;
-    QTest::newRow("coil range over a gap") << RtuTestClient::read(kAddr, 0x01, 4096, 9) << 2;
-    QTest::newRow("write to a PWM block") << writeRegister(60017, 1) << 2;
-    QTest::newRow("write to an input register") << writeRegister(36864, 73) << 2;
+    QTest::newRow("input range running into a gap") << readInput(kRegDeviceType, 7) << 2;
+    QTest::newRow("read of the command register") << readHolding(kRegCommand) << 2;
+    QTest::newRow("coil between the output coils") << readCoil(stateCoil(1) + 1) << 2;
+    QTest::newRow("coil range over a gap")
+        << RtuTestClient::read(kAddr, 0x01, stateCoil(1), 9) << 2;
+    QTest::newRow("write to a PWM block") << writeRegister(kRegPwmBlock1, 1) << 2;
+    QTest::newRow("write to an input register")
+        << writeRegister(kRegDeviceType, kTarvexDeviceType) << 2;
     QTest::newRow("write running into a gap") << writeRegisters(scaleReg(1), {2, 60, 500, 1}) << 2;
     QTest::newRow("scale 0") << writeRegister(scaleReg(1), 0) << 3;
     QTest::newRow("scale 241") << writeRegister(scaleReg(1), 241) << 3;
@@ -161,9 +168,9 @@ void TestSimModule::refusedRequestsChangeNothing_data() {
     QTest::newRow("one bad value refuses the whole write")
         << writeRegisters(scaleReg(1), {2, 60, 1001}) << 3;
     QTest::newRow("coil value neither FF00 nor 0000") << QByteArray::fromHex("100510001234") << 3;
-    QTest::newRow("network timeout over 600") << writeRegister(28680, 601) << 3;
-    QTest::newRow("zero count") << readHolding(60016, 0) << 3;
-    QTest::newRow("discrete inputs") << RtuTestClient::read(kAddr, 0x02, 4096, 1) << 1;
+    QTest::newRow("network timeout over 600") << writeRegister(kRegNetworkTimeout, 601) << 3;
+    QTest::newRow("zero count") << readHolding(kRegOutputStates1to16, 0) << 3;
+    QTest::newRow("discrete inputs") << RtuTestClient::read(kAddr, 0x02, stateCoil(1), 1) << 1;
 }
 
 void TestSimModule::refusedRequestsChangeNothing() {
@@ -177,7 +184,7 @@ void TestSimModule::refusedRequestsChangeNothing() {
     QCOMPARE(quint8(answer[1]), quint8(request[1] | 0x80));
     QCOMPARE(RtuTestClient::exceptionCode(answer), exception);
     QCOMPARE(module.readValues(readHolding(scaleReg(1), 3)), (QList<quint16>{1, 50, 0}));
-    QCOMPARE(module.readValues(readHolding(60016)), QList<quint16>{0});
+    QCOMPARE(module.readValues(readHolding(kRegOutputStates1to16)), QList<quint16>{0});
 }
 
 void TestSimModule::outputRegistersStayConsistent_data() {
@@ -185,23 +192,26 @@ void TestSimModule::outputRegistersStayConsistent_data() {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QList<quint16>>("expected");
 
-    QTest::newRow("coil on shows in 60016") << QList<QByteArray>{writeCoil(stateCoil(5), true)}
-                                            << readHolding(60016) << QList<quint16>{0x0010};
+    QTest::newRow("coil on shows in the states of 1..16")
+        << QList<QByteArray>{writeCoil(stateCoil(5), true)} << readHolding(kRegOutputStates1to16)
+        << QList<quint16>{0x0010};
     QTest::newRow("coil off again")
         << QList<QByteArray>{writeCoil(stateCoil(5), true), writeCoil(stateCoil(5), false)}
-        << readHolding(60016) << QList<quint16>{0};
+        << readHolding(kRegOutputStates1to16) << QList<quint16>{0};
     QTest::newRow("write-multiple-coils of one coil")
         << QList<QByteArray>{RtuTestClient::writeCoils(kAddr, stateCoil(2), {true})}
-        << readHolding(60016) << QList<quint16>{0x0002};
-    QTest::newRow("60016 bit switches the coil") << QList<QByteArray>{writeRegister(60016, 0x0010)}
-                                                 << readCoil(stateCoil(5)) << QList<quint16>{1};
-    QTest::newRow("60016 leaves outputs 17..20 alone")
-        << QList<QByteArray>{writeRegister(60016, 0xFFFF)} << readHolding(60015)
-        << QList<quint16>{0};
-    QTest::newRow("60015 bit 3 is output 20") << QList<QByteArray>{writeRegister(60015, 0x0008)}
-                                              << readCoil(stateCoil(20)) << QList<quint16>{1};
-    QTest::newRow("coil of output 17 is 60015 bit 0")
-        << QList<QByteArray>{writeCoil(stateCoil(17), true)} << readHolding(60015)
+        << readHolding(kRegOutputStates1to16) << QList<quint16>{0x0002};
+    QTest::newRow("state bit switches the coil")
+        << QList<QByteArray>{writeRegister(kRegOutputStates1to16, 0x0010)} << readCoil(stateCoil(5))
+        << QList<quint16>{1};
+    QTest::newRow("states of 1..16 leave outputs 17..20 alone")
+        << QList<QByteArray>{writeRegister(kRegOutputStates1to16, 0xFFFF)}
+        << readHolding(kRegOutputStates17to20) << QList<quint16>{0};
+    QTest::newRow("states of 17..20: bit 3 is output 20")
+        << QList<QByteArray>{writeRegister(kRegOutputStates17to20, 0x0008)}
+        << readCoil(stateCoil(20)) << QList<quint16>{1};
+    QTest::newRow("coil of output 17 is bit 0 of 17..20")
+        << QList<QByteArray>{writeCoil(stateCoil(17), true)} << readHolding(kRegOutputStates17to20)
         << QList<quint16>{0x0001};
     QTest::newRow("switching on sets duty 1000")
         << QList<QByteArray>{writeCoil(stateCoil(5), true)} << readHolding(scaleReg(5), 3)
@@ -209,36 +219,40 @@ void TestSimModule::outputRegistersStayConsistent_data() {
     QTest::newRow("switching off ends modulation")
         << QList<QByteArray>{writeRegister(dutyReg(5), 700), writeCoil(stateCoil(5), false)}
         << readHolding(dutyReg(5)) << QList<quint16>{0};
-    QTest::newRow("60016 switch sets duty 1000") << QList<QByteArray>{writeRegister(60016, 0x0010)}
-                                                 << readHolding(dutyReg(5)) << QList<quint16>{1000};
+    QTest::newRow("state bit switch sets duty 1000")
+        << QList<QByteArray>{writeRegister(kRegOutputStates1to16, 0x0010)}
+        << readHolding(dutyReg(5)) << QList<quint16>{1000};
     QTest::newRow("duty 1000 holds the output on")
-        << QList<QByteArray>{writeRegister(dutyReg(5), 1000)} << readHolding(60016)
+        << QList<QByteArray>{writeRegister(dutyReg(5), 1000)} << readHolding(kRegOutputStates1to16)
         << QList<quint16>{0x0010};
-    QTest::newRow("safe coil shows in 60014") << QList<QByteArray>{writeCoil(safeCoil(3), true)}
-                                              << readHolding(60014) << QList<quint16>{0x0004};
-    QTest::newRow("60014 sets the safe coils") << QList<QByteArray>{writeRegisters(60014, {0x8000})}
-                                               << readCoil(safeCoil(16)) << QList<quint16>{1};
-    QTest::newRow("60013 bit 3 is the safe state of output 20")
-        << QList<QByteArray>{writeRegister(60013, 0x0008)} << readCoil(safeCoil(20))
+    QTest::newRow("safe coil shows in the safe states of 1..16")
+        << QList<QByteArray>{writeCoil(safeCoil(3), true)} << readHolding(kRegSafeStates1to16)
+        << QList<quint16>{0x0004};
+    QTest::newRow("safe states of 1..16 set the safe coils")
+        << QList<QByteArray>{writeRegisters(kRegSafeStates1to16, {0x8000})}
+        << readCoil(safeCoil(16)) << QList<quint16>{1};
+    QTest::newRow("safe states of 17..20: bit 3 is output 20")
+        << QList<QByteArray>{writeRegister(kRegSafeStates17to20, 0x0008)} << readCoil(safeCoil(20))
         << QList<quint16>{1};
     QTest::newRow("safe states do not switch outputs")
-        << QList<QByteArray>{writeRegister(60014, 0xFFFF), writeRegister(60013, 0x000F)}
-        << readHolding(60013, 4) << QList<quint16>{0x000F, 0xFFFF, 0, 0};
+        << QList<QByteArray>{writeRegister(kRegSafeStates1to16, 0xFFFF),
+                             writeRegister(kRegSafeStates17to20, 0x000F)}
+        << readHolding(kRegSafeStates17to20, 4) << QList<quint16>{0x000F, 0xFFFF, 0, 0};
     QTest::newRow("PWM block 1 mirrors output 2")
         << QList<QByteArray>{writeRegisters(scaleReg(2), {240, 36000, 999})}
-        << readHolding(60020, 3) << QList<quint16>{240, 36000, 999};
+        << readHolding(pwmBlockReg(2), 3) << QList<quint16>{240, 36000, 999};
     QTest::newRow("PWM block 2 mirrors output 11")
         << QList<QByteArray>{writeRegister(scaleReg(11), 7), writeRegister(periodReg(11), 100)}
-        << readHolding(60047, 3) << QList<quint16>{7, 100, 0};
+        << readHolding(kRegPwmBlock2, 3) << QList<quint16>{7, 100, 0};
     QTest::newRow("PWM block 2 ends with output 20")
-        << QList<QByteArray>{writeRegisters(scaleReg(20), {2, 60, 1000})} << readHolding(60074, 3)
-        << QList<quint16>{2, 60, 1000};
+        << QList<QByteArray>{writeRegisters(scaleReg(20), {2, 60, 1000})}
+        << readHolding(pwmBlockReg(20), 3) << QList<quint16>{2, 60, 1000};
 
     QList<quint16> defaults;
     for (int n = 1; n <= 20; ++n)
         defaults << 1 << 50 << 0;
     QTest::newRow("defaults in both blocks")
-        << QList<QByteArray>() << readHolding(60017, 60) << defaults;
+        << QList<QByteArray>() << readHolding(kRegPwmBlock1, 60) << defaults;
 }
 
 void TestSimModule::outputRegistersStayConsistent() {
@@ -272,40 +286,41 @@ void TestSimModule::modulatedOutputFollowsItsCycle() {
 }
 
 void TestSimModule::exceptionRules() {
-    Module module({"--exception", "60016:11"});
+    Module module(SimProcess::exceptionArgs(kRegOutputStates1to16, 11));
     QVERIFY(module.start());
-    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readHolding(60016))), 11);
-    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readHolding(60013, 4))), 11);
-    QCOMPARE(module.readValues(readHolding(60015)), QList<quint16>{0});
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readHolding(kRegOutputStates1to16))), 11);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readHolding(kRegSafeStates17to20, 4))),
+             11);
+    QCOMPARE(module.readValues(readHolding(kRegOutputStates17to20)), QList<quint16>{0});
 
-    module.sim.command("exception 60016 off");
-    QCOMPARE(module.readValues(readHolding(60016)), QList<quint16>{0});
+    module.sim.clearException(kRegOutputStates1to16);
+    QCOMPARE(module.readValues(readHolding(kRegOutputStates1to16)), QList<quint16>{0});
 
-    module.sim.command("exception 36864 4");
-    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36864, 2))), 4);
-    module.sim.command("exception 36864 12");
-    const QByteArray answer = module.exchange(readInput(36864, 2));
+    module.sim.setException(kRegDeviceType, 4);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(kRegDeviceType, 2))), 4);
+    module.sim.setException(kRegDeviceType, 12);
+    const QByteArray answer = module.exchange(readInput(kRegDeviceType, 2));
     QVERIFY(RtuTestClient::crcOk(answer));
     QCOMPARE(RtuTestClient::exceptionCode(answer), 12);
 
     // A counted rule answers its exception to that many requests, then the module answers.
-    module.sim.command("exception 36866 4 2");
-    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36866))), 4);
-    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36865, 2))), 4);
-    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36866))), 0);
-    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(36864, 2))), 12);
+    module.sim.setException(kRegId1, 4, 2);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(kRegId1))), 4);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(kRegHardwareVersion, 2))), 4);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(kRegId1))), 0);
+    QCOMPARE(RtuTestClient::exceptionCode(module.exchange(readInput(kRegDeviceType, 2))), 12);
 }
 
 void TestSimModule::silentModule() {
     Module module({"--silent", "--log-frames"});
     QVERIFY(module.start());
-    QVERIFY(module.exchange(readInput(36864), 300).isEmpty());
+    QVERIFY(module.exchange(readInput(kRegDeviceType), 300).isEmpty());
     QVERIFY(module.sim.waitForFrames(1, 5000)); // it hears the request, it only does not answer
 
     module.sim.command("silent off");
-    QCOMPARE(module.readValues(readInput(36864)), QList<quint16>{73});
+    QCOMPARE(module.readValues(readInput(kRegDeviceType)), QList<quint16>{kTarvexDeviceType});
     module.sim.command("silent on");
-    QVERIFY(module.exchange(readInput(36864), 300).isEmpty());
+    QVERIFY(module.exchange(readInput(kRegDeviceType), 300).isEmpty());
 }
 
 void TestSimModule::corruptedAnswers_data() {
@@ -324,7 +339,7 @@ void TestSimModule::corruptedAnswers() {
     QVERIFY(module.start());
     const QByteArray data = QByteArray::fromHex("1004020049");
     for (bool ok : crcOk) {
-        const QByteArray answer = module.exchange(readInput(36864));
+        const QByteArray answer = module.exchange(readInput(kRegDeviceType));
         QCOMPARE(answer.size(), 7);
         QCOMPARE(answer.left(5), data);
         QCOMPARE(RtuTestClient::crcOk(answer), ok);
@@ -346,9 +361,9 @@ void TestSimModule::framesForOtherAddressesAreIgnored() {
     QVERIFY(module.start());
     int framesForModule = 0;
     for (int addr : addresses) {
-        const QByteArray probe = RtuTestClient::read(quint8(addr), 0x04, 36864, 2);
+        const QByteArray probe = RtuTestClient::read(quint8(addr), 0x04, kRegDeviceType, 2);
         if (addr == kAddr) {
-            QCOMPARE(module.readValues(probe), (QList<quint16>{73, 1}));
+            QCOMPARE(module.readValues(probe), (QList<quint16>{kTarvexDeviceType, 1}));
         } else {
             QVERIFY(module.exchange(probe, 300).isEmpty());
         }
@@ -363,36 +378,37 @@ void TestSimModule::framesForOtherAddressesAreIgnored() {
 void TestSimModule::restartTakesNewSettings() {
     Module module;
     QVERIFY(module.start());
-    QVERIFY(module.writeConfirmed(writeRegister(28676, 17)));
-    QVERIFY(module.writeConfirmed(writeRegisters(28672, {9, 6})));
-    QCOMPARE(module.readValues(readHolding(28676)), QList<quint16>{17}); // stored, not yet used
+    QVERIFY(module.writeConfirmed(writeRegister(kRegAddress, 17)));
+    QVERIFY(module.writeConfirmed(writeRegisters(kRegBaudCode, {9, 6})));
+    QCOMPARE(module.readValues(readHolding(kRegAddress)),
+             QList<quint16>{17}); // stored, not yet used
     QVERIFY(module.writeConfirmed(writeCoil(stateCoil(1), true)));
     QVERIFY(module.writeConfirmed(writeCoil(safeCoil(2), true)));
     QVERIFY(module.writeConfirmed(writeRegister(dutyReg(3), 500)));
 
     // Other command values are accepted and change nothing.
-    QVERIFY(module.writeConfirmed(writeRegister(60000, 1)));
-    QCOMPARE(module.readValues(readInput(36864)), QList<quint16>{73});
+    QVERIFY(module.writeConfirmed(writeRegister(kRegCommand, 1)));
+    QCOMPARE(module.readValues(readInput(kRegDeviceType)), QList<quint16>{kTarvexDeviceType});
 
-    QVERIFY(module.writeConfirmed(writeRegister(60000, 21930)));
+    QVERIFY(module.writeConfirmed(writeRegister(kRegCommand, kCommandReboot)));
     QElapsedTimer sinceEcho;
     sinceEcho.start();
-    const QByteArray probe = RtuTestClient::read(17, 0x04, 36864, 1);
+    const QByteArray probe = RtuTestClient::read(17, 0x04, kRegDeviceType, 1);
     QByteArray answer;
     while (answer.isEmpty() && sinceEcho.elapsed() < 10000)
         answer = module.exchange(probe, 100);
     QVERIFY(!answer.isEmpty());
     QVERIFY2(sinceEcho.elapsed() >= 800, "the module answered during its restart");
-    QCOMPARE(RtuTestClient::values(answer), QList<quint16>{73});
-    QVERIFY(module.exchange(readInput(36864), 300).isEmpty());
+    QCOMPARE(RtuTestClient::values(answer), QList<quint16>{kTarvexDeviceType});
+    QVERIFY(module.exchange(readInput(kRegDeviceType), 300).isEmpty());
 
     auto readAt17 = [&](quint16 reg) {
         return RtuTestClient::values(module.exchange(RtuTestClient::read(17, 0x03, reg, 1)));
     };
-    QCOMPARE(readAt17(60016), QList<quint16>{0x0002}); // the safe states
+    QCOMPARE(readAt17(kRegOutputStates1to16), QList<quint16>{0x0002}); // the safe states
     QCOMPARE(readAt17(dutyReg(1)), QList<quint16>{0});
     QCOMPARE(readAt17(dutyReg(3)), QList<quint16>{0});
-    QCOMPARE(readAt17(28672), QList<quint16>{9});
+    QCOMPARE(readAt17(kRegBaudCode), QList<quint16>{9});
 }
 
 void TestSimModule::networkTimeout_data() {
@@ -410,18 +426,19 @@ void TestSimModule::networkTimeout() {
     QVERIFY(module.start());
     QVERIFY(module.writeConfirmed(writeCoil(stateCoil(1), true)));
     QVERIFY(module.writeConfirmed(writeCoil(safeCoil(2), true)));
-    QVERIFY(module.writeConfirmed(writeRegister(28680, quint16(timeoutS))));
+    QVERIFY(module.writeConfirmed(writeRegister(kRegNetworkTimeout, quint16(timeoutS))));
     QThread::msleep(1600);
-    QCOMPARE(module.readValues(readHolding(60016)), QList<quint16>{statesAfterPause});
+    QCOMPARE(module.readValues(readHolding(kRegOutputStates1to16)),
+             QList<quint16>{statesAfterPause});
 }
 
 void TestSimModule::frameLog() {
     Module module({"--log-frames"});
     QVERIFY(module.start());
-    const QByteArray request = readInput(36864);
+    const QByteArray request = readInput(kRegDeviceType);
     const QByteArray answer = module.exchange(request);
     QVERIFY(!answer.isEmpty());
-    QVERIFY(module.exchange(RtuTestClient::read(17, 0x04, 36864, 1), 300).isEmpty());
+    QVERIFY(module.exchange(RtuTestClient::read(17, 0x04, kRegDeviceType, 1), 300).isEmpty());
     QVERIFY(module.writeConfirmed(writeCoil(stateCoil(1), true)));
     QVERIFY(module.sim.waitForFrames(2, 5000));
 
@@ -442,7 +459,7 @@ void TestSimModule::frameLog() {
 void TestSimModule::burstsReachThePortInChunks() {
     Module module({"--burst", "16", "--log-frames"});
     QVERIFY(module.start());
-    module.client.send(readHolding(60017, 30));
+    module.client.send(readHolding(kRegPwmBlock1, 30));
     const QList<QByteArray> pieces = module.client.receive();
     const QByteArray answer = pieces.join();
     QCOMPARE(answer.size(), 65);
@@ -460,8 +477,8 @@ void TestSimModule::burstsReachThePortInChunks() {
 void TestSimModule::requestDuringAnAnswerIsACollision() {
     Module module({"--burst", "16", "--baud", "1200", "--log-frames"});
     QVERIFY(module.start());
-    const QByteArray interrupting = readInput(36864);
-    module.client.send(readHolding(60017, 30)); // its answer takes 540 ms at 1200 bit/s
+    const QByteArray interrupting = readInput(kRegDeviceType);
+    module.client.send(readHolding(kRegPwmBlock1, 30)); // its answer takes 540 ms at 1200 bit/s
     QVERIFY(module.sim.waitForFrames(1, 5000));
     module.client.send(interrupting);
     QTRY_COMPARE(module.sim.collisions().size(), 1);
@@ -469,7 +486,7 @@ void TestSimModule::requestDuringAnAnswerIsACollision() {
     QVERIFY(!module.client.receive().isEmpty()); // the rest of the first answer
 
     // Once the answer is out, the module hears the line again.
-    QCOMPARE(module.readValues(interrupting), QList<quint16>{73});
+    QCOMPARE(module.readValues(interrupting), QList<quint16>{kTarvexDeviceType});
     QCOMPARE(module.sim.frames().size(), 2);
     QCOMPARE(module.sim.collisions().size(), 1);
 }
@@ -521,11 +538,11 @@ void TestSimModule::lineSettingsChecked() {
     QVERIFY(module.client.setLine(masterBaud, QSerialPort::Parity(masterParity),
                                   QSerialPort::StopBits(masterStopBits)));
 
-    const QByteArray answer = module.exchange(readInput(36864));
+    const QByteArray answer = module.exchange(readInput(kRegDeviceType));
 
     QVERIFY(!answer.isEmpty());
     if (understood) {
-        QCOMPARE(RtuTestClient::values(answer), QList<quint16>{73});
+        QCOMPARE(RtuTestClient::values(answer), QList<quint16>{kTarvexDeviceType});
         return;
     }
     QVERIFY(!RtuTestClient::crcOk(answer));
@@ -535,7 +552,7 @@ void TestSimModule::lineSettingsChecked() {
     const QSerialPort::StopBits stopBits =
         moduleFormat[2] == '2' ? QSerialPort::TwoStop : QSerialPort::OneStop;
     QVERIFY(module.client.setLine(moduleBaud, parity, stopBits));
-    QCOMPARE(module.readValues(readInput(36864)), QList<quint16>{73});
+    QCOMPARE(module.readValues(readInput(kRegDeviceType)), QList<quint16>{kTarvexDeviceType});
 }
 
 void TestSimModule::linkAndStandardInput() {
@@ -552,12 +569,14 @@ void TestSimModule::linkAndStandardInput() {
     {
         RtuTestClient first;
         QVERIFY(first.open(link));
-        QCOMPARE(RtuTestClient::values(first.exchange(readInput(36864))), QList<quint16>{73});
+        QCOMPARE(RtuTestClient::values(first.exchange(readInput(kRegDeviceType))),
+                 QList<quint16>{kTarvexDeviceType});
     }
     // The first client has closed the port; the module did not see a hang-up.
     RtuTestClient second;
     QVERIFY(second.open(link));
-    QCOMPARE(RtuTestClient::values(second.exchange(readInput(36864))), QList<quint16>{73});
+    QCOMPARE(RtuTestClient::values(second.exchange(readInput(kRegDeviceType))),
+             QList<quint16>{kTarvexDeviceType});
 
     sim.stop();
     QVERIFY(!QFileInfo(link).isSymLink());
@@ -572,8 +591,9 @@ void TestSimModule::badOptions_data() {
     QTest::newRow("format 7N1") << QStringList{"--format", "7N1"};
     QTest::newRow("short id") << QStringList{"--id", "0123"};
     QTest::newRow("id not hexadecimal") << QStringList{"--id", "0123456789AG"};
-    QTest::newRow("exception without code") << QStringList{"--exception", "60016"};
-    QTest::newRow("exception code 0") << QStringList{"--exception", "60016:0"};
+    QTest::newRow("exception without code")
+        << QStringList{"--exception", QString::number(kRegOutputStates1to16)};
+    QTest::newRow("exception code 0") << SimProcess::exceptionArgs(kRegOutputStates1to16, 0);
     QTest::newRow("type over 65535") << QStringList{"--type", "65536"};
     QTest::newRow("value missing") << QStringList{"--voltage"};
     QTest::newRow("burst of 0 ms") << QStringList{"--burst", "0"};

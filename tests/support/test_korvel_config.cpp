@@ -425,11 +425,12 @@ void TestKorvelConfig::resolveLocation() {
     QFETCH(QString, configured);
     QFETCH(QString, kind);
     QFETCH(QString, expected);
-    ExeDir = "/opt/tv/";
-    PcName = "PC1";
-    PcIp = "10.1.2.3";
+    TzLocations at;
+    at.ExeDir = "/opt/tv/";
+    at.PcName = "PC1";
+    at.PcIp = "10.1.2.3";
 
-    QCOMPARE(ResolveLocation(Location(location), configured, LocationKindFromText(kind)),
+    QCOMPARE(ResolveLocation(at, Location(location), configured, LocationKindFromText(kind)),
              Expand(expected));
 }
 
@@ -467,18 +468,18 @@ void TestKorvelConfig::configFileLocation() {
     QFETCH(QString, expected);
     WriteText(m_dir->path() + "/afile", "not a folder");
 
-    InitLocationsIn(m_exeDir, WriteSystemIni(type, Expand(base)));
+    const TzLocations at = InitLocationsIn(m_exeDir, WriteSystemIni(type, Expand(base)));
 
-    QCOMPARE(ExeDir, m_exeDir);
-    QCOMPARE(IniFileName, Expand(expected));
-    QVERIFY(QFileInfo(QFileInfo(IniFileName).path()).isDir());
-    QVERIFY(!QFile::exists(IniFileName));
-    QVERIFY(KorvelConfig);
-    QCOMPARE(KorvelConfig->FileName(), IniFileName);
-    QVERIFY(!KorvelConfig->ConfFileExist());
-    QCOMPARE(PcName, QHostInfo::localHostName());
-    if (!PcIp.isEmpty()) {
-        const QHostAddress address(PcIp);
+    QCOMPARE(at.ExeDir, m_exeDir);
+    QCOMPARE(at.IniFileName, Expand(expected));
+    QVERIFY(QFileInfo(QFileInfo(at.IniFileName).path()).isDir());
+    QVERIFY(!QFile::exists(at.IniFileName));
+    QVERIFY(at.KorvelConfig);
+    QCOMPARE(at.KorvelConfig->FileName(), at.IniFileName);
+    QVERIFY(!at.KorvelConfig->ConfFileExist());
+    QCOMPARE(at.PcName, QHostInfo::localHostName());
+    if (!at.PcIp.isEmpty()) {
+        const QHostAddress address(at.PcIp);
         QCOMPARE(address.protocol(), QAbstractSocket::IPv4Protocol);
         QVERIFY(!address.isLoopback());
     }
@@ -489,18 +490,19 @@ void TestKorvelConfig::migratesOlderFileFromProgramFolder() {
                           "/data/\nConfLocationType=user\n\n[SrvLog]\nSrvAddr=10.0.0.5\n";
     WriteText(m_exeDir + "korvel.ini", older);
 
-    InitLocationsIn(m_exeDir, WriteSystemIni("static", m_dir->path() + "/new/"));
+    const TzLocations at =
+        InitLocationsIn(m_exeDir, WriteSystemIni("static", m_dir->path() + "/new/"));
 
-    QCOMPARE(IniFileName, m_dir->path() + "/new/korvel.ini");
+    QCOMPARE(at.IniFileName, m_dir->path() + "/new/korvel.ini");
     // Every key in section and key order; the layout of the older file is not copied.
-    QCOMPARE(ReadText(IniFileName),
+    QCOMPARE(ReadText(at.IniFileName),
              "[Path]\nDataLocationType=static\nDataLocation=" + m_dir->path() +
                  "/data/\nConfLocationType=user\n[SrvLog]\nSrvAddr=10.0.0.5\n");
     QCOMPARE(ReadText(m_exeDir + "korvel.ini"), older);
-    QVERIFY(KorvelConfig->ConfFileExist());
-    QCOMPARE(DataDir, m_dir->path() + "/data/");
-    QVERIFY(QFileInfo(DataDir).isDir());
-    QCOMPARE(ConfDir, UserConfigHome() + "/Solvar/");
+    QVERIFY(at.KorvelConfig->ConfFileExist());
+    QCOMPARE(at.DataDir, m_dir->path() + "/data/");
+    QVERIFY(QFileInfo(at.DataDir).isDir());
+    QCOMPARE(at.ConfDir, UserConfigHome() + "/Solvar/");
 }
 
 void TestKorvelConfig::existingFileIsNotOverwrittenByMigration() {
@@ -508,10 +510,11 @@ void TestKorvelConfig::existingFileIsNotOverwrittenByMigration() {
     const QString current = m_dir->path() + "/new/korvel.ini";
     WriteText(current, "[SrvLog]\nSrvAddr=10.0.0.7\n");
 
-    InitLocationsIn(m_exeDir, WriteSystemIni("static", m_dir->path() + "/new/"));
+    const TzLocations at =
+        InitLocationsIn(m_exeDir, WriteSystemIni("static", m_dir->path() + "/new/"));
 
     QCOMPARE(ReadText(current), QString("[SrvLog]\nSrvAddr=10.0.0.7\n"));
-    QCOMPARE(KorvelConfig->CSOIp(), QString("10.0.0.7"));
+    QCOMPARE(at.KorvelConfig->CSOIp(), QString("10.0.0.7"));
 }
 
 void TestKorvelConfig::folders_data() {
@@ -565,27 +568,27 @@ void TestKorvelConfig::folders() {
     WriteText(m_dir->path() + "/afile", "not a folder");
     WriteText(m_exeDir + "korvel.ini", Expand(ini));
 
-    InitLocationsIn(m_exeDir, WriteSystemIni("<none>", QString()));
+    const TzLocations at = InitLocationsIn(m_exeDir, WriteSystemIni("<none>", QString()));
 
-    const QMap<QString, QString> dirs{{"Conf", ConfDir}, {"Data", DataDir}, {"Tmp", TmpDir},
-                                      {"Log", LogDir},   {"Lang", LangDir}, {"Xml", XmlDir},
-                                      {"Doc", DocDir}};
+    const QMap<QString, QString> dirs{
+        {"Conf", at.ConfDir}, {"Data", at.DataDir}, {"Tmp", at.TmpDir}, {"Log", at.LogDir},
+        {"Lang", at.LangDir}, {"Xml", at.XmlDir},   {"Doc", at.DocDir}};
     QCOMPARE(dirs.value(folder), Expand(expected));
     for (const QString &dir : dirs)
         QVERIFY2(QFileInfo(dir).isDir(), qPrintable(dir));
 }
 
 void TestKorvelConfig::nothingCreatedWithoutConfigFile() {
-    InitLocationsIn(m_exeDir, WriteSystemIni("<none>", QString()));
+    const TzLocations at = InitLocationsIn(m_exeDir, WriteSystemIni("<none>", QString()));
 
-    QVERIFY(!KorvelConfig->ConfFileExist());
-    QCOMPARE(ConfDir, m_exeDir);
-    QCOMPARE(DataDir, m_exeDir + "Data/");
-    QCOMPARE(TmpDir, QString("temp/"));
-    QCOMPARE(LogDir, m_exeDir);
-    QCOMPARE(LangDir, m_exeDir + "Lang/");
-    QCOMPARE(XmlDir, m_exeDir);
-    QCOMPARE(DocDir, m_exeDir + "Doc/");
+    QVERIFY(!at.KorvelConfig->ConfFileExist());
+    QCOMPARE(at.ConfDir, m_exeDir);
+    QCOMPARE(at.DataDir, m_exeDir + "Data/");
+    QCOMPARE(at.TmpDir, QString("temp/"));
+    QCOMPARE(at.LogDir, m_exeDir);
+    QCOMPARE(at.LangDir, m_exeDir + "Lang/");
+    QCOMPARE(at.XmlDir, m_exeDir);
+    QCOMPARE(at.DocDir, m_exeDir + "Doc/");
     QCOMPARE(QDir(m_exeDir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList({"exe"}));

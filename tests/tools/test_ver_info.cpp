@@ -58,12 +58,10 @@ void TestVerInfo::init() {
 
 void TestVerInfo::cleanup() {
     m_window.reset();
-    QCOMPARE(frmVerInfo, nullptr);
     m_main.reset();
 }
 
 void TestVerInfo::windowAndPanels() {
-    QCOMPARE(frmVerInfo, m_window.get());
     QCOMPARE(m_window->windowTitle(), QString("История версий"));
     QCOMPARE(m_window->size(), QSize(505, 457));
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());

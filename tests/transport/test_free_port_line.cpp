@@ -2,6 +2,7 @@
 // the wire rate, hands them over in bursts like a USB adapter, and logs every request that
 // reaches it while it is still answering.
 #include "model/modbus_answer_rule.h"
+#include "model/register_map.h"
 #include "sim_process.h"
 #include "transport/free_port.h"
 #include "transport/utils.h"
@@ -58,16 +59,18 @@ void TestFreePortLine::exchangesOnTheLine_data() {
     QTest::addColumn<int>("minMs"); // bounds of the time from queueing to the answer
     QTest::addColumn<int>("maxMs");
 
-    const TStringBytes block = Request(0x03, 60017, 30); // 65 bytes of answer
-    const TStringBytes one = Request(0x04, 36864, 1);    // 7 bytes of answer
+    using namespace TarvexMap;
+    const TStringBytes block = Request(0x03, kRegPwmBlock1, kPwmBlockRegisters); // 65 bytes back
+    const TStringBytes one = Request(0x04, kRegDeviceType, 1); // 7 bytes of answer
     // 15 bytes in each burst: a 10 ms gap rule would end the answer after the first.
     QTest::newRow("65-byte answer in 16 ms bursts at 9600 arrives whole")
         << QStringList{"--baud", "9600", "--burst", "16"} << 9600 << block << true << 10 << 50
         << false << 65 << true << kErrNone << 0 << kLongWaitMs;
     // The interval is long: ending at the gap would take 2 s.
     QTest::newRow("exception answer ends after 5 bytes")
-        << QStringList{"--exception", "60016:2"} << 9600 << Request(0x03, 60016, 1) << true << 2000
-        << 5000 << false << 5 << true << kErrNone << 0 << 1500;
+        << SimProcess::exceptionArgs(kRegOutputStates1to16, 2) << 9600
+        << Request(0x03, kRegOutputStates1to16, 1) << true << 2000 << 5000 << false << 5 << true
+        << kErrNone << 0 << 1500;
     QTest::newRow("garbage answer ends at the gap")
         << QStringList{"--corrupt-every", "1"} << 9600 << one << true << 300 << 5000 << false << 7
         << false << kErrNone << 300 << 4000;
@@ -139,7 +142,7 @@ void TestFreePortLine::exchangesOnTheLine() {
     if (stopWhileWaiting)
         return;
 
-    const TStringBytes next = Request(0x04, 36864, 1);
+    const TStringBytes next = Request(0x04, TarvexMap::kRegDeviceType, 1);
     sinceQueued.start();
     QVERIFY(port.SendCmd(next, kAddr, ModbusRtuAnswerRule(next)));
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 2, kLongWaitMs);

@@ -1,4 +1,4 @@
-#include "app/blinker.h"
+#include "widgets/blinker.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

@@ -1,0 +1,42 @@
+#include "panel_app.h"
+
+#include "application.h"
+#include "main_window.h"
+#include "panel/find_device.h"
+#include "panel/tarvex.h"
+#include "tarvex_registration.h"
+#include "tools/temp_log_window.h"
+#include "tools/ver_info_window.h"
+
+#include <QPointer>
+
+TzPanelApp::TzPanelApp(const QStringList &arguments) {
+    // The panel module registers its frame class before the main window asks for it.
+    RegisterTarvexPanel();
+    m_mainWindow = std::make_unique<TfrmMain>(arguments);
+    m_verInfo = std::make_unique<TfrmVerInfo>(m_mainWindow.get());
+    m_findDevice = std::make_unique<TfrmFindDevice>();
+    m_tempLog = std::make_unique<TfrmTempLog>();
+
+    m_mainWindow->SetTempLog(m_tempLog.get());
+    m_panel = qobject_cast<TfrTarvex *>(m_mainWindow->Frame());
+    if (m_panel) {
+        m_panel->frmTempLog = m_tempLog.get();
+        m_panel->frmVerInfo = m_verInfo.get();
+        // An error escaping an event handler is logged by the panel.
+        TApplication::SetExceptionHandler([panel = QPointer<TfrTarvex>(m_panel)](const QString &m) {
+            if (panel)
+                panel->AppException(m);
+        });
+    }
+}
+
+TzPanelApp::~TzPanelApp() {
+    if (m_panel)
+        TApplication::SetExceptionHandler(nullptr);
+    // Torn down in the reverse order of building.
+    m_tempLog.reset();
+    m_findDevice.reset();
+    m_verInfo.reset();
+    m_mainWindow.reset();
+}

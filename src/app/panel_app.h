@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <memory>
+
+class TfrTarvex;
+class TfrmFindDevice;
+class TfrmMain;
+class TfrmTempLog;
+class TfrmVerInfo;
+
+// The panel program's objects, built once and wired together: the main window with its Tarvex
+// panel, the version history, the device search engine and the message log window. The panel
+// program, the documentation's screenshots and the benchmarks all build it; none repeats the
+// wiring. Needs the application object; shows nothing by itself.
+class TzPanelApp {
+public:
+    // arguments: the command line, program name first.
+    explicit TzPanelApp(const QStringList &arguments = QCoreApplication::arguments());
+    ~TzPanelApp();
+    TzPanelApp(const TzPanelApp &) = delete;
+    TzPanelApp &operator=(const TzPanelApp &) = delete;
+
+    TfrmMain &MainWindow() const { return *m_mainWindow; }
+    TfrTarvex *Panel() const { return m_panel; } // the main window's frame
+    TfrmVerInfo &VerInfo() const { return *m_verInfo; }
+    TfrmFindDevice &FindDevice() const { return *m_findDevice; }
+    TfrmTempLog &TempLog() const { return *m_tempLog; }
+
+private:
+    std::unique_ptr<TfrmMain> m_mainWindow;
+    std::unique_ptr<TfrmVerInfo> m_verInfo;
+    std::unique_ptr<TfrmFindDevice> m_findDevice;
+    std::unique_ptr<TfrmTempLog> m_tempLog;
+    TfrTarvex *m_panel = nullptr;
+};

@@ -1,0 +1,16 @@
+#include "tarvex_registration.h"
+
+#include "frame_registry.h"
+#include "main_window.h"
+#include "panel/tarvex.h"
+
+void RegisterTarvexPanel() {
+    RegisterFrameClass(QStringLiteral("TfrTarvex"), [](QWidget *owner) -> QWidget * {
+        auto *panel = new TfrTarvex(owner);
+        // The main window owns the flag; its panel is its child and never outlives it.
+        if (auto *mainWindow = qobject_cast<TfrmMain *>(owner))
+            panel->TestMode = [mainWindow] { return mainWindow->TestMode; };
+        return panel;
+    });
+    RegisterDevFrame(QStringLiteral("Tarvex"), 100, QStringLiteral("TfrTarvex"));
+}

@@ -1,3 +1,0 @@
-#include "test_mode.h"
-
-bool TestMode = false;

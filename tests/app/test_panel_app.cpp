@@ -1,0 +1,138 @@
+// The program as main() builds it: the panel reads the main window's test functions flag,
+// shows and hides the program's log and version windows, and logs what escapes an event
+// handler while it lives.
+#include "app/application.h"
+#include "app/main_window.h"
+#include "app/panel_app.h"
+#include "panel/panel_environment.h"
+#include "panel/serial_port_list.h"
+#include "panel/tarvex.h"
+#include "tools/temp_log.h"
+#include "tools/temp_log_window.h"
+#include "tools/ver_info_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+const QEvent::Type kThrowEvent = QEvent::Type(QEvent::User + 1);
+
+class ThrowingObject : public QObject {
+public:
+    bool event(QEvent *event) override {
+        if (event->type() == kThrowEvent)
+            throw std::runtime_error("boom");
+        return QObject::event(event);
+    }
+};
+
+bool LogHas(const QString &text, quint32 color) {
+    const QStringList lines = TempLogModel::instance().lines();
+    const QList<quint32> colors = TempLogModel::instance().colors();
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i] == text && colors[i] == color)
+            return true;
+    return false;
+}
+
+} // namespace
+
+class TestPanelApp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void testFunctionsFollowTheMainWindow_data();
+    void testFunctionsFollowTheMainWindow();
+    void toolButtonsShowTheProgramsWindows();
+    void escapedErrorsGoToTheLogWhileThePanelLives();
+
+private:
+    QTemporaryDir m_dir; // the panel's options of this run only
+};
+
+void TestPanelApp::initTestCase() {
+    QVERIFY(m_dir.isValid());
+    SetPanelExeDir(m_dir.path());
+    SetPanelConfigDir(m_dir.path() + "/config");
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+}
+
+void TestPanelApp::cleanupTestCase() {
+    SetSerialPortSource(nullptr);
+}
+
+void TestPanelApp::testFunctionsFollowTheMainWindow_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("test") << QStringList{"tarvex-panel", "test"} << true;
+    QTest::newRow("no arguments") << QStringList{"tarvex-panel"} << false;
+}
+
+void TestPanelApp::testFunctionsFollowTheMainWindow() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, shown);
+    TzPanelApp program(arguments);
+    TfrTarvex *panel = program.Panel();
+    QVERIFY(panel);
+    QCOMPARE(panel->parentWidget(), &program.MainWindow());
+
+    panel->InterfaceTimerTimer();
+    QCOMPARE(!panel->panSnake->isHidden(), shown);
+    QCOMPARE(!panel->cbStyles->isHidden(), shown);
+
+    program.MainWindow().SysCommand(kCmdTestMode);
+    panel->InterfaceTimerTimer();
+    QCOMPARE(!panel->panSnake->isHidden(), !shown);
+    QCOMPARE(!panel->chkRemoteControl->isHidden(), !shown);
+}
+
+void TestPanelApp::toolButtonsShowTheProgramsWindows() {
+    TzPanelApp program(QStringList{"tarvex-panel"});
+    TfrTarvex *panel = program.Panel();
+    QVERIFY(panel);
+    program.MainWindow().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.MainWindow()));
+    QVERIFY(!program.TempLog().isVisible());
+    QVERIFY(!program.VerInfo().isVisible());
+
+    QTest::mouseClick(panel->btnTempLog, Qt::LeftButton);
+    QVERIFY(program.TempLog().isVisible());
+    QTest::mouseClick(panel->btnVerInfo, Qt::LeftButton);
+    QVERIFY(program.VerInfo().isVisible());
+    QTest::mouseClick(panel->btnTempLog, Qt::LeftButton);
+    QTest::mouseClick(panel->btnVerInfo, Qt::LeftButton);
+    QVERIFY(!program.TempLog().isVisible());
+    QVERIFY(!program.VerInfo().isVisible());
+}
+
+void TestPanelApp::escapedErrorsGoToTheLogWhileThePanelLives() {
+    ThrowingObject thrower;
+    {
+        TzPanelApp program(QStringList{"tarvex-panel"});
+        QCoreApplication::postEvent(&thrower, new QEvent(kThrowEvent));
+        QCoreApplication::sendPostedEvents(&thrower);
+        QVERIFY(LogHas(QStringLiteral("Ошибка: boom"), LogColor::Navy));
+    }
+    // With the program gone, nothing of it is called any more.
+    QTest::ignoreMessage(QtWarningMsg, "boom");
+    QCoreApplication::postEvent(&thrower, new QEvent(kThrowEvent));
+    QCoreApplication::sendPostedEvents(&thrower);
+}
+
+int main(int argc, char *argv[]) {
+    TApplication app(argc, argv);
+    TestPanelApp test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_panel_app.moc"
