@@ -179,7 +179,8 @@ void TestFreePortLine::simulatorExits() {
         answers.append({bytes.AsBytes(), err, 0});
     });
     QVERIFY(port.Start());
-    const TStringBytes type = Request(0x04, 36864, 1), version = Request(0x04, 36869, 1);
+    const TStringBytes type = Request(0x04, TarvexMap::kRegDeviceType, 1),
+                       version = Request(0x04, TarvexMap::kRegFirmwareVersion, 1);
     QVERIFY(port.SendCmd(type, kAddr, ModbusRtuAnswerRule(type)));
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, kLongWaitMs);
     QCOMPARE(answers[0].errCode, kErrNone);
