@@ -1,6 +1,7 @@
 #include "serial_port_list.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
+#include "transport/serial_port_presence.h"
 #include "transport/utils.h"
 #include "widgets/output_button.h"
 
