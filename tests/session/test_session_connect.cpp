@@ -84,7 +84,7 @@ void TestSessionConnect::connectionStatesAndIdentity() {
     const QString success =
         QStringLiteral("Успешное подключение: [Адр:16, %1, 9600, RTU 8N1]").arg(f.sim().portPath());
     QVERIFY2(f.log().has(success, LogColor::Green), qPrintable(f.log().all()));
-    QTRY_COMPARE_WITH_TIMEOUT(s.supplyVoltage(), std::optional<double>(24.0), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.supplyVoltage(), std::optional<double>(24.0), 5000);
 }
 
 void TestSessionConnect::firmwareVersionText_data() {
@@ -121,11 +121,11 @@ void TestSessionConnect::supplyFromModule() {
     QVERIFY(!supply.isEmpty());
 
     f.sim().setInput(kRegPowerStatus, 0);
-    QTRY_COMPARE_WITH_TIMEOUT(s.supplyAlarm(), std::optional<bool>(false), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.supplyAlarm(), std::optional<bool>(false), 5000);
     f.sim().setInput(kRegPowerStatus, 16384); // bit 14 alone raises the alarm too
-    QTRY_COMPARE_WITH_TIMEOUT(s.supplyAlarm(), std::optional<bool>(true), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.supplyAlarm(), std::optional<bool>(true), 5000);
     f.sim().setInput(kRegSupplyVoltage, 24000);
-    QTRY_COMPARE_WITH_TIMEOUT(s.supplyVoltage(), std::optional<double>(24.0), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.supplyVoltage(), std::optional<double>(24.0), 5000);
 }
 
 void TestSessionConnect::firstReadOrderThenPolling() {
@@ -221,7 +221,7 @@ void TestSessionConnect::failedAttempts() {
     QVERIFY(f.connect());
     QCOMPARE(s.connectionState(), State::Connecting);
     const QString failure = FailureLine(f.sim().portPath());
-    QTRY_VERIFY_WITH_TIMEOUT(f.log().has(failure, LogColor::DarkRed), 2500);
+    QTRY_VERIFY_WITH_TIMEOUT(f.log().has(failure, LogColor::DarkRed), 5000);
     QCOMPARE(States(states), (QList<State>{State::Connecting, State::Idle}));
     QVERIFY(!s.isConnected());
     QVERIFY(!f.log().contains(QStringLiteral("Успешное подключение")));
@@ -268,7 +268,7 @@ void TestSessionConnect::portMissingOrBusy() {
         f.log().has(line.portName + QStringLiteral(" занят или недоступен"), LogColor::DarkRed));
     QVERIFY2(f.log().lines().first().startsWith(reason), qPrintable(f.log().lines().first()));
     QCOMPARE(s.connectionState(), State::Connecting); // until the watchdog ends the attempt
-    QTRY_VERIFY_WITH_TIMEOUT(f.log().has(FailureLine(line.portName), LogColor::DarkRed), 2500);
+    QTRY_VERIFY_WITH_TIMEOUT(f.log().has(FailureLine(line.portName), LogColor::DarkRed), 5000);
     QCOMPARE(s.connectionState(), State::Idle);
 }
 
@@ -292,7 +292,7 @@ void TestSessionConnect::addressOutOfRangeOpensNothing() {
     line.address = address;
     QCOMPARE(s.connectTo(line), accepted);
     if (accepted) {
-        QTRY_VERIFY_WITH_TIMEOUT(s.isConnected(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isConnected(), 5000);
         const char probe[] = {char(address), 4, char(kRegDeviceType >> 8), 0, 0, 1};
         QCOMPARE(RequestOf(f.simFrames().first()),
                  QString::fromLatin1(QByteArray(probe, sizeof probe).toHex(' ').toUpper()));
@@ -403,11 +403,11 @@ void TestSessionConnect::reconnectAfterDisconnectDuringFirstRead() {
     QVERIFY(f.ok());
     TarvexSession &s = f.session();
     QVERIFY(f.connect());
-    QTRY_VERIFY_WITH_TIMEOUT(s.isConnected(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.isConnected(), 5000);
     QVERIFY(s.device().IsLocked); // the first full read has just been queued
     s.disconnectFromModule();     // and at once connect again: the answer to the last read of the
     QVERIFY(f.connect());         // cut-short first read never comes
-    QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 5000);
     QVERIFY(s.isConnected());
     QVERIFY(!s.device().IsLocked);
 }

@@ -42,22 +42,22 @@ void TestSessionLink::silentModuleIsLost() {
     QSignalSpy link(&s, &TarvexSession::linkChanged);
 
     f.sim().command("silent on");
-    QTRY_VERIFY_WITH_TIMEOUT(s.linkLost(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.linkLost(), 5000);
     QCOMPARE(link.size(), 1);
     QCOMPARE(link[0][0].toBool(), true);
     QVERIFY(f.log().has(kLost, LogColor::DarkRed));
     // Still connected: polling goes on, and the loss is told once.
     QCOMPARE(s.connectionState(), State::Polling);
     f.sim().clearFrames();
-    QTRY_VERIFY_WITH_TIMEOUT(f.sim().frames().size() >= 3, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.sim().frames().size() >= 3, 5000);
     QCOMPARE(f.log().count(kLost), 1);
 
     f.sim().command("silent off");
-    QTRY_VERIFY_WITH_TIMEOUT(!s.linkLost(), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.linkLost(), 5000);
     QCOMPARE(link.size(), 2);
     QCOMPARE(link[1][0].toBool(), false);
     QVERIFY(f.log().has(kRestored, LogColor::Green));
-    QTRY_COMPARE_WITH_TIMEOUT(s.supplyVoltage(), std::optional<double>(24.0), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.supplyVoltage(), std::optional<double>(24.0), 5000);
     QCOMPARE(f.log().count(kLost), 1);
     QCOMPARE(f.log().count(kRestored), 1);
 }
@@ -93,10 +93,10 @@ void TestSessionLink::noWriteReachesALostModule() {
     QVERIFY(!f.log().lines().contains(QString())); // not even the separator line
 
     f.sim().command("silent off");
-    QTRY_VERIFY_WITH_TIMEOUT(!s.linkLost(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.linkLost(), 5000);
     QVERIFY(s.setOutput(3, true));
     QTRY_VERIFY_WITH_TIMEOUT(
-        WritesOf(f.simFrames()).contains(WriteFrameText(5, OutputRegister(3), 0xFF00)), 3000);
+        WritesOf(f.simFrames()).contains(WriteFrameText(5, OutputRegister(3), 0xFF00)), 5000);
 }
 
 void TestSessionLink::vanishedPortIsReconnected() {
@@ -112,7 +112,7 @@ void TestSessionLink::vanishedPortIsReconnected() {
 
     f.sim().stop(); // the pseudo-terminal goes away with its simulator
     const QString gone = link + QStringLiteral(" отключён от системы");
-    QTRY_VERIFY_WITH_TIMEOUT(f.log().has(gone, LogColor::DarkRed), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.log().has(gone, LogColor::DarkRed), 5000);
     QCOMPARE(s.connectionState(), State::Idle);
     QVERIFY(!s.output(1).StateKnown);
     // While the port is missing the session only looks for it: no attempt fails on it.

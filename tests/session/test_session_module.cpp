@@ -98,7 +98,7 @@ void TestSessionModule::pwmApplyWritesTheOutput() {
     SessionFixture &f = ConnectedModule();
     QVERIFY(f.polling());
     TarvexSession &s = f.session();
-    QTRY_VERIFY_WITH_TIMEOUT(s.output(7).ShimScale == 1, 2000); // the module's value
+    QTRY_VERIFY_WITH_TIMEOUT(s.output(7).ShimScale == 1, 5000); // the module's value
     f.sim().clearFrames();
     QSignalSpy pwm(&s, &TarvexSession::pwmChanged);
     QCOMPARE(s.applyPwm(7, Pwm(2, 100, 300, true)), TzApplyResult::Written);
@@ -109,11 +109,11 @@ void TestSessionModule::pwmApplyWritesTheOutput() {
                                   Write(6, OutputRegister(7, kOffsetPwmPeriod), 100),
                                   Write(6, OutputRegister(7, kOffsetPwmDuty), 300),
                                   Write(5, OutputRegister(7, kOffsetSafeCoil), 0xFF00)};
-    QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 5000);
     // The module's PWM block and safe states follow at the next polls.
     const auto read = [&f] { return f.sim().frames().size(); };
     const qsizetype writesSeen = read();
-    QTRY_VERIFY_WITH_TIMEOUT(read() >= writesSeen + 16, 3000); // two poll cycles more
+    QTRY_VERIFY_WITH_TIMEOUT(read() >= writesSeen + 16, 5000); // two poll cycles more
     QCOMPARE(s.output(7).ShimKoef, 300);
     QCOMPARE(s.output(7).ShimPeriod, 100);
     QCOMPARE(s.output(7).ShimSafe, 1);
@@ -180,7 +180,7 @@ void TestSessionModule::moduleSettingsChecked() {
     if (written.isEmpty())
         QTest::qWait(500);
     else
-        QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).size() >= written.size(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).size() >= written.size(), 5000);
     QTest::qWait(300); // a write too many would follow on the heels of the others
     QCOMPARE(Sorted(WritesOf(f.simFrames())), written);
 }
@@ -243,7 +243,7 @@ void TestSessionModule::rebootEndsTheConnection() {
     f.sim().setHolding(kRegOutputStates1to16, 3);
     f.sim().setHolding(OutputRegister(2, kOffsetPwmDuty), 500);
     QVERIFY(f.connectAndPoll());
-    QTRY_VERIFY_WITH_TIMEOUT(s.output(1).IsOn && s.output(2).ShimOn(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(s.output(1).IsOn && s.output(2).ShimOn(), 5000);
     QSignalSpy states(&s, &TarvexSession::connectionStateChanged);
     QSignalSpy outputs(&s, &TarvexSession::outputsChanged);
     f.sim().clearFrames();
@@ -251,7 +251,7 @@ void TestSessionModule::rebootEndsTheConnection() {
     QVERIFY(s.reboot());
     QCOMPARE(s.connectionState(), State::Rebooting);
     QVERIFY(!s.reboot());
-    QTRY_COMPARE_WITH_TIMEOUT(s.connectionState(), State::Idle, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.connectionState(), State::Idle, 5000);
     QCOMPARE(states.size(), 2);
     QVERIFY(!s.isConnected());
     QVERIFY(!outputs.isEmpty());
@@ -263,7 +263,7 @@ void TestSessionModule::rebootEndsTheConnection() {
     QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, kRegCommand, kCommandReboot)});
     // The watchdog, still running, closes the port at its next tick.
     QTRY_VERIFY_WITH_TIMEOUT(
-        f.log().lines().first().startsWith(QStringLiteral("Неудачное подключение")), 2000);
+        f.log().lines().first().startsWith(QStringLiteral("Неудачное подключение")), 5000);
     QCOMPARE(states.size(), 2);
 }
 
