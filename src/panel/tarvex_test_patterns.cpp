@@ -122,7 +122,7 @@ void TfrTarvex::btnSnakeOnClick() {
         SnakeTimer.stop();
     else
         SnakeTimer.start();
-    ShowOutputStates(); // stopped: the module's states show again
+    ShowOutputStates(); // once stopped, the module's states show again
 }
 
 // The lit output runs 1..10, then 20..11, then 1 again: once round the two rows.
@@ -151,7 +151,7 @@ void TfrTarvex::btnRunnerClick() {
     RunnerPosPrev = -1;
     Runner_Timer.setInterval(StepPeriod(SnakeSpeedScroll));
     Session->setAllOutputs(false);
-    ShowOutputStates(); // unchecked: the module's states show again
+    ShowOutputStates(); // once unchecked, the module's states show again
 }
 
 // The pairs (1, 11), (2, 12) ... (10, 20) light in turn.

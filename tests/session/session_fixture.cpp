@@ -94,6 +94,18 @@ QString ReadRequestText(int function, int reg, int count) {
     return QString::fromLatin1(QByteArray(bytes, sizeof bytes).toHex(' ').toUpper());
 }
 
+QStringList PolledReadRequests() {
+    using namespace TarvexMap;
+    return {ReadRequestText(4, kRegSupplyVoltage, 1),
+            ReadRequestText(4, kRegPowerStatus, 1),
+            ReadRequestText(3, kRegSafeStates17to20, 1),
+            ReadRequestText(3, kRegSafeStates1to16, 1),
+            ReadRequestText(3, kRegOutputStates17to20, 1),
+            ReadRequestText(3, kRegOutputStates1to16, 1),
+            ReadRequestText(3, kRegPwmBlock1, kPwmBlockRegisters),
+            ReadRequestText(3, kRegPwmBlock2, kPwmBlockRegisters)};
+}
+
 QString WriteFrameText(int function, int reg, int value) {
     TStringBytes frame =
         TStringBytes::FromBytes({0x10, uint8_t(function), uint8_t(reg >> 8), uint8_t(reg & 0xFF),

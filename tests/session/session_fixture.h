@@ -75,6 +75,8 @@ QList<int> QueuedRegisterWrites(const TarvexSession &session, int reg);
 // A read request (without its CRC) and a write request (function 05 or 06, CRC included) to the
 // module at address 16, as simFrames() shows them; and the writes among such frames.
 QString ReadRequestText(int function, int reg, int count);
+// The eight reads of one poll cycle, in their order, as ReadRequestText shows them.
+QStringList PolledReadRequests();
 QString WriteFrameText(int function, int reg, int value);
 QStringList WritesOf(const QStringList &frames);
 // Sorted: forced writes go right behind the exchange in progress, each in front of the one

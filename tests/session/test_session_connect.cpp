@@ -148,25 +148,16 @@ void TestSessionConnect::firstReadOrderThenPolling() {
 
     // The first full read follows the register table, its read of the device type included: it
     // equals the first contact, whose request left the queue before its answer was handled.
-    const QStringList expectedFirst = {ReadRequestText(4, kRegDeviceType, 1), // first contact
-                                       ReadRequestText(3, kRegBaudCode, 1),
-                                       ReadRequestText(3, kRegFormatCode, 1),
-                                       ReadRequestText(3, kRegAddress, 1),
-                                       ReadRequestText(3, kRegNetworkTimeout, 1),
-                                       ReadRequestText(4, kRegDeviceType, 1),
-                                       ReadRequestText(4, kRegHardwareVersion, 1),
-                                       ReadRequestText(4, kRegId1, 1),
-                                       ReadRequestText(4, kRegId2, 1),
-                                       ReadRequestText(4, kRegId3, 1),
-                                       ReadRequestText(4, kRegFirmwareVersion, 1),
-                                       ReadRequestText(4, kRegSupplyVoltage, 1),
-                                       ReadRequestText(4, kRegPowerStatus, 1),
-                                       ReadRequestText(3, kRegSafeStates17to20, 1),
-                                       ReadRequestText(3, kRegSafeStates1to16, 1),
-                                       ReadRequestText(3, kRegOutputStates17to20, 1),
-                                       ReadRequestText(3, kRegOutputStates1to16, 1),
-                                       ReadRequestText(3, kRegPwmBlock1, kPwmBlockRegisters),
-                                       ReadRequestText(3, kRegPwmBlock2, kPwmBlockRegisters)};
+    QStringList expectedFirst = {
+        ReadRequestText(4, kRegDeviceType, 1), // first contact
+        ReadRequestText(3, kRegBaudCode, 1),   ReadRequestText(3, kRegFormatCode, 1),
+        ReadRequestText(3, kRegAddress, 1),    ReadRequestText(3, kRegNetworkTimeout, 1),
+        ReadRequestText(4, kRegDeviceType, 1), ReadRequestText(4, kRegHardwareVersion, 1),
+        ReadRequestText(4, kRegId1, 1),        ReadRequestText(4, kRegId2, 1),
+        ReadRequestText(4, kRegId3, 1),        ReadRequestText(4, kRegFirmwareVersion, 1)};
+    // The table ends with the registers that are polled, in the order they are polled.
+    const QStringList polled = PolledReadRequests();
+    expectedFirst += polled;
     const QList<SimProcess::Frame> timed = f.sim().frames();
     QStringList frames = f.simFrames();
     for (QString &frame : frames)
@@ -175,14 +166,6 @@ void TestSessionConnect::firstReadOrderThenPolling() {
 
     // Then the eight polled reads: the first cycle complete and in order, after it nothing
     // else. (When a cycle overruns its 250 ms, the queue refuses the copies still waiting.)
-    const QStringList polled = {ReadRequestText(4, kRegSupplyVoltage, 1),
-                                ReadRequestText(4, kRegPowerStatus, 1),
-                                ReadRequestText(3, kRegSafeStates17to20, 1),
-                                ReadRequestText(3, kRegSafeStates1to16, 1),
-                                ReadRequestText(3, kRegOutputStates17to20, 1),
-                                ReadRequestText(3, kRegOutputStates1to16, 1),
-                                ReadRequestText(3, kRegPwmBlock1, kPwmBlockRegisters),
-                                ReadRequestText(3, kRegPwmBlock2, kPwmBlockRegisters)};
     const QStringList rest = frames.mid(expectedFirst.size());
     QVERIFY(rest.size() >= 24);
     QCOMPARE(rest.mid(0, 8), polled);

@@ -40,22 +40,13 @@ int KoefOf(int n) {
     return 1000 - n;
 }
 
-// The eight reads of one poll cycle, the voltage first.
-const QStringList kPolledReads = {ReadRequestText(4, kRegSupplyVoltage, 1),
-                                  ReadRequestText(4, kRegPowerStatus, 1),
-                                  ReadRequestText(3, kRegSafeStates17to20, 1),
-                                  ReadRequestText(3, kRegSafeStates1to16, 1),
-                                  ReadRequestText(3, kRegOutputStates17to20, 1),
-                                  ReadRequestText(3, kRegOutputStates1to16, 1),
-                                  ReadRequestText(3, kRegPwmBlock1, kPwmBlockRegisters),
-                                  ReadRequestText(3, kRegPwmBlock2, kPwmBlockRegisters)};
-
 // The requests between two reads of the voltage, for every cycle the log holds whole.
 QList<QStringList> PollCycles(const QStringList &frames) {
+    const QString voltage = PolledReadRequests().first();
     QList<QStringList> cycles;
     for (const QString &frame : frames) {
         const QString request = frame.left(17); // address, function, register and quantity
-        if (request == kPolledReads[0])
+        if (request == voltage)
             cycles.append(QStringList());
         if (!cycles.isEmpty())
             cycles.last().append(request);
@@ -395,7 +386,7 @@ void TestSessionRegisters::pollsThroughABurstingAdapter() {
     const QList<QStringList> cycles = PollCycles(f.simFrames());
     QVERIFY2(cycles.size() >= minCycles, qPrintable(QString::number(cycles.size())));
     for (const QStringList &cycle : cycles)
-        QCOMPARE(cycle, kPolledReads);
+        QCOMPARE(cycle, PolledReadRequests());
     QByteArray collided;
     for (const SimProcess::Frame &frame : f.sim().collisions())
         collided += QByteArray::number(frame.ms) + " ms: " + frame.bytes.toHex(' ') + '\n';
