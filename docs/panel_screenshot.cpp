@@ -5,6 +5,7 @@
 #include "model/register_map.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
+#include "session/tarvex_session.h"
 #include "sim_process.h"
 
 #include <QApplication>
@@ -35,7 +36,12 @@ int main(int argc, char *argv[]) {
     mainWindow.show();
     TfrTarvex *panel = program.Panel();
     QTest::mouseClick(panel->btnConnect, Qt::LeftButton);
-    if (!QTest::qWaitFor([panel] { return panel->OprosTimer.isActive(); }, 5000))
+    const TarvexSession &session = program.Session();
+    if (!QTest::qWaitFor(
+            [&session] {
+                return session.connectionState() == TarvexSession::ConnectionState::Polling;
+            },
+            5000))
         return 1;
     QTest::qWait(1500);
     const bool saved = mainWindow.grab().save(out.filePath("panel-connected.png"));

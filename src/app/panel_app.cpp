@@ -4,15 +4,27 @@
 #include "main_window.h"
 #include "panel/find_device.h"
 #include "panel/tarvex.h"
+#include "session/tarvex_session.h"
 #include "tarvex_registration.h"
+#include "tools/port_observers.h"
+#include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 #include "tools/ver_info_window.h"
 
 #include <QPointer>
 
+void WireSessionToTools(TarvexSession &session) {
+    QObject::connect(&session, &TarvexSession::logLine, &session, &TempLogAdd);
+    QObject::connect(&session, &TarvexSession::exceptionCounted, &session, &TempLogSetErrors);
+    QObject::connect(&session, &TarvexSession::frameSent, &session, &ObserversAddRequest);
+    QObject::connect(&session, &TarvexSession::answerReceived, &session, &ObserversAddAnswer);
+}
+
 TzPanelApp::TzPanelApp(const QStringList &arguments) {
+    m_session = std::make_unique<TarvexSession>();
+    WireSessionToTools(*m_session);
     // The panel module registers its frame class before the main window asks for it.
-    RegisterTarvexPanel();
+    RegisterTarvexPanel(m_session.get());
     m_mainWindow = std::make_unique<TfrmMain>(arguments);
     m_verInfo = std::make_unique<TfrmVerInfo>(m_mainWindow.get());
     m_findDevice = std::make_unique<TfrmFindDevice>();
@@ -39,4 +51,5 @@ TzPanelApp::~TzPanelApp() {
     m_findDevice.reset();
     m_verInfo.reset();
     m_mainWindow.reset();
+    m_session.reset();
 }

@@ -5,16 +5,21 @@
 
 #include <memory>
 
+class TarvexSession;
 class TfrTarvex;
 class TfrmFindDevice;
 class TfrmMain;
 class TfrmTempLog;
 class TfrmVerInfo;
 
-// The panel program's objects, built once and wired together: the main window with its Tarvex
-// panel, the version history, the device search engine and the message log window. The panel
-// program, the documentation's screenshots and the benchmarks all build it; none repeats the
-// wiring. Needs the application object; shows nothing by itself.
+// The session's log lines and exception counts go to the message log, its requests and answers
+// to the open line monitors.
+void WireSessionToTools(TarvexSession &session);
+
+// The panel program's objects, built once and wired together: the Tarvex session, the main window
+// with the panel bound to the session, the version history, the device search engine and the
+// message log window. The panel program, the documentation's screenshots and the benchmarks all
+// build it; none repeats the wiring. Needs the application object; shows nothing by itself.
 class TzPanelApp {
 public:
     // arguments: the command line, program name first.
@@ -23,6 +28,7 @@ public:
     TzPanelApp(const TzPanelApp &) = delete;
     TzPanelApp &operator=(const TzPanelApp &) = delete;
 
+    TarvexSession &Session() const { return *m_session; }
     TfrmMain &MainWindow() const { return *m_mainWindow; }
     TfrTarvex *Panel() const { return m_panel; } // the main window's frame
     TfrmVerInfo &VerInfo() const { return *m_verInfo; }
@@ -30,6 +36,7 @@ public:
     TfrmTempLog &TempLog() const { return *m_tempLog; }
 
 private:
+    std::unique_ptr<TarvexSession> m_session; // outlives the panel bound to it
     std::unique_ptr<TfrmMain> m_mainWindow;
     std::unique_ptr<TfrmVerInfo> m_verInfo;
     std::unique_ptr<TfrmFindDevice> m_findDevice;

@@ -4,13 +4,19 @@
 #include "main_window.h"
 #include "panel/tarvex.h"
 
-void RegisterTarvexPanel() {
-    RegisterFrameClass(QStringLiteral("TfrTarvex"), [](QWidget *owner) -> QWidget * {
-        auto *panel = new TfrTarvex(owner);
-        // The main window owns the flag; its panel is its child and never outlives it.
-        if (auto *mainWindow = qobject_cast<TfrmMain *>(owner))
-            panel->TestMode = [mainWindow] { return mainWindow->TestMode; };
-        return panel;
-    });
+#include <QPointer>
+
+void RegisterTarvexPanel(TarvexSession *session) {
+    RegisterFrameClass(QStringLiteral("TfrTarvex"),
+                       [session = QPointer<TarvexSession>(session)](QWidget *owner) -> QWidget * {
+                           if (!session)
+                               return nullptr;
+                           auto *panel = new TfrTarvex(session, owner);
+                           // The main window owns the flag; its panel is its child and never
+                           // outlives it.
+                           if (auto *mainWindow = qobject_cast<TfrmMain *>(owner))
+                               panel->TestMode = [mainWindow] { return mainWindow->TestMode; };
+                           return panel;
+                       });
     RegisterDevFrame(QStringLiteral("Tarvex"), 100, QStringLiteral("TfrTarvex"));
 }

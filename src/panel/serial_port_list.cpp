@@ -2,8 +2,6 @@
 
 #include "panel_environment.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace {
@@ -37,14 +35,6 @@ QStringList SystemSerialPorts() {
         if (!ports.contains(port))
             ports.append(port);
     return ports;
-}
-
-bool SerialPortPresent(const QString &name) {
-#ifdef Q_OS_WIN
-    return EnumeratedPorts().contains(name, Qt::CaseInsensitive);
-#else
-    return QFileInfo::exists(QDir::isAbsolutePath(name) ? name : QStringLiteral("/dev/") + name);
-#endif
 }
 
 QStringList FallbackSerialPorts() {

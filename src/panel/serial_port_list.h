@@ -8,10 +8,6 @@
 // with "--port PATH" come first, so the first of them is the one selected.
 QStringList SystemSerialPorts();
 
-// Whether the port's device is there now: its device file on Unix (pseudo-terminals and links
-// included), the system's list on Windows.
-bool SerialPortPresent(const QString &name);
-
 // The names offered when the system reports no port at all.
 QStringList FallbackSerialPorts();
 

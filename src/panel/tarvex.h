@@ -1,11 +1,6 @@
 #pragma once
 
-#include "discret_out_params.h"
-#include "first_read.h"
-#include "link_state.h"
-#include "model/device.h"
-#include "model/exchange_records.h"
-#include "transport/free_port.h"
+#include "session/tarvex_session.h"
 
 #include <QFrame>
 #include <QMessageBox>
@@ -14,10 +9,7 @@
 
 #include <array>
 #include <functional>
-#include <list>
 #include <map>
-#include <memory>
-#include <mutex>
 
 class QAbstractButton;
 class QCheckBox;
@@ -31,23 +23,27 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QToolButton;
+class TzOutputButton;
 struct TzFindLine;
 
-// The Tarvex control panel: the whole working surface of the main window. Its implementation
-// is split by concern: tarvex_frame.cpp (construction, labels, message boxes),
-// tarvex_connection_settings.cpp (port list and connection fields), tarvex_animation.cpp,
-// tarvex_popups.cpp (pop-up panels, layout, tool buttons), tarvex_registers.cpp (register
-// access and answer dispatch), tarvex_connect.cpp (connection, first contact, polling),
-// tarvex_display.cpp (display refresh), tarvex_outputs.cpp (output buttons), tarvex_pwm.cpp
-// (PWM panel), tarvex_module.cpp (module settings, reboot and ID) and tarvex_options.cpp
-// (options file, autorun, visual style), tarvex_link.cpp (lost module, vanished port, retried
-// first reads), tarvex_search.cpp (device search),
+// The Tarvex control panel: the whole working surface of the main window, bound to a session
+// (TarvexSession) that holds the module's state: the panel reads the session's signals and gives
+// it commands. Its implementation is split by concern: tarvex_frame.cpp (construction, labels,
+// message boxes), tarvex_connection_settings.cpp (port list and connection fields),
+// tarvex_animation.cpp, tarvex_popups.cpp (pop-up panels, layout, tool buttons),
+// tarvex_connect.cpp (the connect button and the connection as shown), tarvex_display.cpp (the
+// status labels, the link and the test functions), tarvex_outputs.cpp (output buttons),
+// tarvex_pwm.cpp (PWM panel), tarvex_module.cpp (module settings, reboot and ID) and
+// tarvex_options.cpp (options file, autorun, visual style), tarvex_search.cpp (device search),
 // tarvex_test_patterns.cpp (test patterns), tarvex_remote.cpp (remote control over HTTP).
 class TfrTarvex : public QFrame {
     Q_OBJECT
 public:
-    explicit TfrTarvex(QWidget *owner = nullptr);
+    // The session must outlive the panel.
+    explicit TfrTarvex(TarvexSession *session, QWidget *owner = nullptr);
     ~TfrTarvex() override;
+
+    TarvexSession *const Session;
 
     enum PopupSide { psAbove, psBelow, psLeft, psRight };
 
@@ -60,22 +56,14 @@ public:
 
     // --- state
     bool InitMode = true;
-    bool FirstUpdate = true;
-    bool Connected = false;
     int ComPort = 0;     // the digits of the selected port name
     QString ComPortName; // the selected port's system name
     int BaudRate = 9600;
-    int DevAddr = 16;
-    std::unique_ptr<TzFreePort> FreePort;
-    std::unique_ptr<TzDevice> Device;
-    std::unique_ptr<TzDevice> PulseDevice;
-    TzTag *PulseTag = nullptr;
-    std::mutex LineCS; // guards ModbusAnswerList against the worker's side
-    std::list<TzModbusAnswer> ModbusAnswerList;
-    std::array<int, 10> ModbusErrors{};       // 1..8 per exception code, 9 any other code
-    std::array<TzDiscretOutParams, 21> DOUTs; // outputs 1..20
+    // The connection state the panel shows, as the session last told it.
+    TarvexSession::ConnectionState ShownState = TarvexSession::ConnectionState::Idle;
+    std::array<TzOutputButton *, 21> DoutBtns{}; // the output buttons 1..20
+    std::array<QToolButton *, 21> ShimBtns{};    // their selectors in the PWM panel
     QWidget *CurrPanel = nullptr;
-    bool SilenceMode = false;
     int AniSlide = 0;
     int AniDirect = 1;
     int ArrowStep = 1;
@@ -89,13 +77,10 @@ public:
     int Autostart_Delay_Value = 10;
     int CurrentStyle = 12; // the visual style's number
 
-    QTimer ConnectBtnTimer; // connection watchdog, 1000 ms
-    QTimer AniTimer;        // dots under the connect button, 100 ms
-    QTimer OprosTimer;      // polling, 250 ms
-    QTimer InterfaceTimer;  // display refresh, 500 ms
-    QTimer ArrowTimer;      // arrow animation, 30 ms
-    QTimer AutostartTimer;  // one connection after an autorun start
-    QTimer PortWatchTimer;  // looks for a vanished port, 2000 ms
+    QTimer AniTimer;       // dots under the connect button, 100 ms
+    QTimer InterfaceTimer; // shows or hides the test functions, 500 ms
+    QTimer ArrowTimer;     // arrow animation, 30 ms
+    QTimer AutostartTimer; // one connection after an autorun start
 
     // --- frame, labels and message boxes (tarvex_frame.cpp)
     void ButtonsEnabled(bool enabled);
@@ -107,11 +92,7 @@ public:
     // --- connection settings (tarvex_connection_settings.cpp)
     void EnumSerialPorts();
     void cbComPortChange();
-    void FormatToFreePort();
-    int GetTimeout(int baudRate) const;
-    bool CheckTimeout(int timeout, int baudRate) const;
     bool CheckBlinkEditInt(QLineEdit *field, int &value, int minimum, int maximum);
-    QString PortTitle() const; // the port as log lines name it
 
     // --- animations (tarvex_animation.cpp)
     void Anima(bool on);
@@ -130,52 +111,27 @@ public:
     void btnPortObserverClick();
     void imgHatClick();
 
-    // --- register access and answer dispatch (tarvex_registers.cpp)
-    bool GetModbusRegRTU(TzTag *tag);
-    bool GetModbusRegRTU2(int id);
-    bool SetModbusRegRTU(TzTag *tag, double value);
-    void SetRegByID(int id, double value, bool forced);
-    bool TryValueByID(int id, int &value) const;
-    bool TryValueByID(int id, double &value) const;
-    void ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes &answer, uint32_t errCode);
-    void AddOtherTarvexTags(TzDevice *device);
-    void StatusSafeCallback(TzTag *tag);
-    void ShimAllCallback(TzTag *tag);
-    int PendingAnswerCount();
-    bool ReadWaiting(int id) const; // a read of the tag is still queued or on the line
-
-    // --- connection, first contact and polling (tarvex_connect.cpp)
+    // --- the connect button and the connection as shown (tarvex_connect.cpp)
     void btnConnectClick();
-    void DoConnect();
-    void ConnectBtnTimerTimer();
-    void Pulse();
-    void PulseCallback(TzTag *tag);
-    void LetsDoIt();
-    void AfterFirstUpdate();
-    void OprosTimerTimer();
+    // Reads the connection fields (a bad one blinks) and asks the session to connect.
+    void ConnectWithFields();
+    void ShowConnectionState(TarvexSession::ConnectionState state);
+    bool ShownConnected() const;
 
-    // --- the link to the module: lost module, vanished port, retried first reads
-    //     (tarvex_link.cpp)
-    TzLinkState Link;
-    TzFirstRead FirstRead;
-    QString MissingPortName;   // the port that went away, looked for until it is back
-    bool ModuleIdRead = false; // the module's ID has been read since the port was opened
-    void LinkEvent(TzLinkState::Change change);
+    // --- status labels, the link and the test functions (tarvex_display.cpp)
     void ShowLinkLost(bool lost);
-    void EndLink();
-    void PortGone();
-    void PortWatchTimerTimer();
-    void FirstReadAnswered(TzTag *tag, bool valueRead);
-
-    // --- display refresh (tarvex_display.cpp)
+    void ShowSupply();
+    void ShowIdentity();
+    void ShowModuleSettings();
+    void ShowQueueLength(int length);
     void InterfaceTimerTimer();
     void ShowTestFunctions();
 
     // --- output buttons (tarvex_outputs.cpp)
     void btnDOUT1_Click(int output);
-    void SendDOUT(int output, bool on);
-    void SetDOUT(int output, bool on);
-    void SetDOUT_Temp(int output);
+    void SetDOUT(int output, bool on); // shows the state on the button
+    void SetDOUT_Temp(int output);     // shows the pending picture
+    void ShowOutputStates();           // the module's states, unless a test sequence runs
 
     // --- options, autorun and visual style (tarvex_options.cpp)
     void LoadOptions();
@@ -257,7 +213,6 @@ public:
     // --- module settings, reboot and ID (tarvex_module.cpp)
     void btnRS485_ApplyClick();
     void btnResetClick();
-    void SetMAC(const QByteArray &bytes);
     void puMAC_CopyClick();
 
     // --- widgets
@@ -380,15 +335,7 @@ private:
     int FindPortEntry(int number) const;
     void CreateShimBtns(QWidget *area);
     void ConnectTimers();
-    std::unique_ptr<TzDevice> NewTarvexDevice() const;
-    void LoadDeviceTemplate();
-    void ReportOpenFailure();
-    bool DeviceIsAccessible() const;
-    void ReleasePulse();
-    void Disconnect();
+    void BindSession();
     void OnClick(QWidget *label, void (TfrTarvex::*handler)());
-    void ShowOutputStates();
     std::map<QObject *, void (TfrTarvex::*)()> m_clickHandlers;
-    bool QueueRequest(TzTag *tag, const TStringBytes &frame, int priority, TzPortObsRec &rec);
-    void ForgetPendingAnswer(std::list<TzModbusAnswer>::iterator pending);
 };

@@ -25,8 +25,9 @@ void TfrTarvex::AniTimerTimer() {
 }
 
 void TfrTarvex::ArrowTimerTimer() {
-    imgArrow->setVisible(!Connected);
-    if (Connected)
+    const bool connected = ShownConnected();
+    imgArrow->setVisible(!connected);
+    if (connected)
         return;
     imgArrow->move(imgArrow->x() + ArrowStep, imgArrow->y());
     if (imgArrow->x() < 128 || imgArrow->x() > 135)

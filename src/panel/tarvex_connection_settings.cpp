@@ -2,14 +2,12 @@
 #include "serial_port_list.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
-#include "transport/utils.h"
+#include "transport/serial_overlays.h"
 #include "widgets/blinker.h"
 #include "widgets/pictures.h"
 #include "widgets/popup_form.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,48 +94,12 @@ void TfrTarvex::EnumSerialPorts() {
 
 void TfrTarvex::cbComPortChange() {
     ComPortName = cbComPort->currentText();
-    int number = 0;
-    ComPort = TryDigitsToInt(ComPortName, number) ? number : 0;
+    ComPort = PortNumber(ComPortName);
     BaudRate = cbLineBaudRate->currentText().toInt();
+    // Another port chosen: the session no longer waits for a vanished one to come back.
+    if (ComPortName != Session->lineSettings().portName)
+        Session->stopWaitingForPort();
     SaveOptions();
-}
-
-void TfrTarvex::FormatToFreePort() {
-    // Data bits are always 8; parity and stop bits in the serial record's codes.
-    static const struct { int Parity, StopBits; } formats[] = {{0, 0}, {1, 0}, {2, 0}, {0, 2}};
-    const int position = qBound(0, cbLineFormat->currentIndex(), 3);
-    TzDCB &dcb = FreePort->LocDCB();
-    dcb.ByteSize = 8;
-    dcb.Parity = formats[position].Parity;
-    dcb.StopBits = formats[position].StopBits;
-}
-
-int TfrTarvex::GetTimeout(int baudRate) const {
-    switch (baudRate) {
-    case 1200:
-        return 150;
-    case 2400:
-        return 80;
-    case 4800:
-        return 50;
-    case 9600:
-        return 30;
-    case 14400:
-        return 20;
-    case 19200:
-        return 15;
-    case 28800:
-    case 38400:
-    case 57600:
-    case 115200:
-        return 10;
-    default:
-        return 150;
-    }
-}
-
-bool TfrTarvex::CheckTimeout(int timeout, int baudRate) const {
-    return timeout >= GetTimeout(baudRate);
 }
 
 bool TfrTarvex::CheckBlinkEditInt(QLineEdit *field, int &value, int minimum, int maximum) {
@@ -153,55 +115,4 @@ bool TfrTarvex::CheckBlinkEditInt(QLineEdit *field, int &value, int minimum, int
     }
     value = number;
     return true;
-}
-
-QString TfrTarvex::PortTitle() const {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(ComPort);
-#else
-    return ComPortName;
-#endif
-}
-
-// A port refused although the user may read and write its device is held by another program.
-bool TfrTarvex::DeviceIsAccessible() const {
-#ifdef Q_OS_WIN
-    return true;
-#else
-    const QString path =
-        QDir::isAbsolutePath(ComPortName) ? ComPortName : QStringLiteral("/dev/") + ComPortName;
-    const QFileInfo device(path);
-    return device.exists() && device.isReadable() && device.isWritable();
-#endif
-}
-
-void TfrTarvex::ReportOpenFailure() {
-    MessageBoxNew(this, QStringLiteral("Выбранный СОМ-порт занят или недоступен"),
-                  QStringLiteral("Уведомление"), QMessageBox::Warning);
-    TempLogAdd(PortTitle() + QStringLiteral(" занят или недоступен"), LogColor::DarkRed);
-
-    const QString reason = FreePort->LastOpenErrorText();
-    QString line;
-    switch (FreePort->LastOpenError()) {
-    case QSerialPort::PermissionError:
-        if (DeviceIsAccessible()) {
-            line = QStringLiteral("Причина: порт занят другой программой (%1)").arg(reason);
-            break;
-        }
-        line = QStringLiteral("Причина: нет доступа к порту (%1). Пользователю нужно разрешить "
-                              "работу с последовательными портами, в Debian — через группу "
-                              "dialout")
-                   .arg(reason);
-        break;
-    case QSerialPort::DeviceNotFoundError:
-        line = QStringLiteral("Причина: нет такого устройства (%1)").arg(reason);
-        break;
-    case QSerialPort::OpenError:
-        line = QStringLiteral("Причина: порт занят другой программой (%1)").arg(reason);
-        break;
-    default:
-        line = QStringLiteral("Причина: %1").arg(reason);
-        break;
-    }
-    TempLogAdd(line, LogColor::DarkRed);
 }

@@ -1,11 +1,10 @@
-#include "model/register_map.h"
 #include "tarvex.h"
-#include "transport/utils.h"
 #include "widgets/win_color.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QToolButton>
@@ -42,47 +41,63 @@ void TfrTarvex::ShowTestFunctions() {
         control->setVisible(testMode);
 }
 
+// The flag belongs to the main window, which tells nobody when it changes.
 void TfrTarvex::InterfaceTimerTimer() {
     ShowTestFunctions();
-    if (!Connected) {
-        ButtonsEnabled(false);
-        btnPortObserver->hide();
-        btnConnect->setText(QStringLiteral("Подключиться"));
-        btnConnect->setAccessibleName(btnConnect->text());
-        return;
-    }
-    btnPortObserver->show();
-    btnConnect->setText(QStringLiteral("Отключиться"));
-    btnConnect->setAccessibleName(btnConnect->text());
-    if (!Device)
-        return;
+}
 
-    double millivolts = 0;
-    if (TryValueByID(TarvexMap::kRegSupplyVoltage, millivolts))
-        labPower1->setText(QLocale().toString(millivolts / 1000, 'f', 2) + QStringLiteral(" В"));
-    int status = 0;
-    if (TryValueByID(TarvexMap::kRegPowerStatus, status)) {
-        const bool alarm = IsBitSet(status, TarvexMap::kPowerAlarmBitLow) ||
-                           IsBitSet(status, TarvexMap::kPowerAlarmBitHigh);
-        if (alarm)
+// The last values stay on show, greyed, so that nobody takes them for live ones.
+void TfrTarvex::ShowLinkLost(bool lost) {
+    labLinkLost->setVisible(lost);
+    for (QLabel *label : {labAddr, labBaudRate, labFormat, labVerPO, labPower1, labTest})
+        label->setEnabled(!lost);
+    ButtonsEnabled(ShownState == TarvexSession::ConnectionState::Polling);
+}
+
+void TfrTarvex::ShowSupply() {
+    if (!ShownConnected())
+        return;
+    if (const std::optional<double> volts = Session->supplyVoltage())
+        labPower1->setText(QLocale().toString(*volts, 'f', 2) + QStringLiteral(" В"));
+    if (const std::optional<bool> alarm = Session->supplyAlarm()) {
+        if (*alarm)
             SetColours(labPower1, 255, 65535); // yellow on red
         else
             SetColours(labPower1, 15780518, 8388608); // navy on sky blue
     }
-
-    if (!TestSequenceRunning()) // the patterns alone draw the outputs meanwhile
-        ShowOutputStates();
-
-    LinkEvent(Link.Check(GetTickCount()));
-    labTest->setText(QString::number(PendingAnswerCount()));
 }
 
-void TfrTarvex::ShowOutputStates() {
-    int outputs = 0;
-    if (TryValueByID(TarvexMap::kRegOutputStates1to16, outputs))
-        for (int n = 1; n <= 16; ++n)
-            SetDOUT(n, IsBitSet(outputs, n - 1));
-    if (TryValueByID(TarvexMap::kRegOutputStates17to20, outputs))
-        for (int n = 17; n <= TarvexMap::kOutputCount; ++n)
-            SetDOUT(n, IsBitSet(outputs, n - 17));
+void TfrTarvex::ShowIdentity() {
+    const QString firmware = Session->firmwareText();
+    if (ShownConnected() && !firmware.isEmpty())
+        labVerPO->setText(firmware);
+    if (Session->moduleIdRead())
+        txtMAC->setText(Session->moduleId());
+}
+
+// What the first full read brought of the module's own settings, in the labels and in the
+// RS-485 panel.
+void TfrTarvex::ShowModuleSettings() {
+    if (const std::optional<int> address = Session->moduleAddress()) {
+        labAddr->setText(QString::number(*address));
+        txtAddr->setText(QString::number(*address));
+    }
+    // Applying a new address must not reset the module's network timeout to 0.
+    if (const std::optional<int> timeout = Session->networkTimeout())
+        txtTimeout->setText(QString::number(*timeout));
+    if (const std::optional<int> code = Session->baudCode(); code && *code >= 0 && *code <= 9) {
+        labBaudRate->setText(LineBaudRates()[*code]);
+        cbBaudRate->setCurrentIndex(*code);
+    }
+    if (const std::optional<int> code = Session->formatCode()) {
+        // Other codes leave the label as it is; an ASCII format selects no row.
+        if (const QString text = ModuleFormatText(*code); !text.isEmpty())
+            labFormat->setText(text);
+        cbFormat->setCurrentIndex(ModuleFormatRow(*code));
+    }
+}
+
+void TfrTarvex::ShowQueueLength(int length) {
+    if (ShownConnected())
+        labTest->setText(QString::number(length));
 }

@@ -41,7 +41,7 @@ QLabel *MakeValueLabel(QWidget *parent, const QString &name, const QString &capt
 
 } // namespace
 
-TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
+TfrTarvex::TfrTarvex(TarvexSession *session, QWidget *owner) : QFrame(owner), Session(session) {
     InitMode = true;
     setObjectName(QStringLiteral("TfrTarvex"));
     setMinimumSize(700, 550);
@@ -49,8 +49,6 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
     ExeDir = PanelExeDir();
     UserConfigDir = PanelConfigDir();
 
-    Connected = false;
-    FirstUpdate = true;
     AniSlide = 0;
     AniDirect = 1;
     ArrowStep = 1;
@@ -63,10 +61,10 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
     LoadOptions();
     CreateDoutBtns();
 
-    LoadDeviceTemplate();
     LoadHTTPOptions();
 
     ConnectTimers();
+    BindSession();
     cbComPortChange();
     InitMode = false;
 
@@ -77,36 +75,28 @@ TfrTarvex::TfrTarvex(QWidget *owner) : QFrame(owner) {
 
 TfrTarvex::~TfrTarvex() {
     ReleaseSearchEngine();
-    for (QTimer *timer :
-         {&ConnectBtnTimer, &AniTimer, &OprosTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer,
-          &SnakeTimer, &Runner_Timer, &PHP_Call_Timer, &PortWatchTimer})
+    for (QTimer *timer : {&AniTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer, &SnakeTimer,
+                          &Runner_Timer, &PHP_Call_Timer})
         timer->stop();
-    if (FreePort)
-        FreePort->Stop();
-    FreePort.reset(); // finishes the exchange in progress without delivering it
 }
 
-// A device object for the module at the panel's address, with the identity the panel expects.
-std::unique_ptr<TzDevice> TfrTarvex::NewTarvexDevice() const {
-    auto device = std::make_unique<TzDevice>();
-    device->DevAddr = DevAddr;
-    device->DevVersion = 100;
-    device->DevName = QStringLiteral("Tarvex");
-    return device;
-}
-
-void TfrTarvex::LoadDeviceTemplate() {
-    Device = NewTarvexDevice();
-    if (Device->LoadFromRes(QStringLiteral("XMLDATA"))) {
-        AddOtherTarvexTags(Device.get());
-        return;
-    }
-    TempLogAdd(QStringLiteral("Ошибка загрузки таблицы регистров"), LogColor::Navy);
-    if (!SilenceMode)
-        MessageBoxNew(this,
-                      QStringLiteral("Ошибка загрузки таблицы регистров\r\nПродолжение работы не "
-                                     "рекомендуется\r\nОбратитесь к разработчикам"),
-                      QString(), QMessageBox::Critical);
+// The panel follows the session: what it shows comes from these signals.
+void TfrTarvex::BindSession() {
+    connect(Session, &TarvexSession::connectionStateChanged, this, &TfrTarvex::ShowConnectionState);
+    connect(Session, &TarvexSession::linkChanged, this, &TfrTarvex::ShowLinkLost);
+    connect(Session, &TarvexSession::outputsChanged, this, &TfrTarvex::ShowOutputStates);
+    connect(Session, &TarvexSession::pwmChanged, this, &TfrTarvex::ShowOutputStates);
+    connect(Session, &TarvexSession::supplyChanged, this, &TfrTarvex::ShowSupply);
+    connect(Session, &TarvexSession::identityChanged, this, &TfrTarvex::ShowIdentity);
+    connect(Session, &TarvexSession::moduleSettingsRead, this, &TfrTarvex::ShowModuleSettings);
+    connect(Session, &TarvexSession::queueLengthChanged, this, &TfrTarvex::ShowQueueLength);
+    connect(Session, &TarvexSession::warning, this,
+            [this](const QString &text, const QString &caption, bool critical) {
+                MessageBoxNew(this, text, caption,
+                              critical ? QMessageBox::Critical : QMessageBox::Warning);
+            });
+    ShowConnectionState(Session->connectionState());
+    ShowIdentity();
 }
 
 void TfrTarvex::ConnectTimers() {
@@ -116,12 +106,9 @@ void TfrTarvex::ConnectTimers() {
         int period;
         void (TfrTarvex::*handler)();
     } timers[] = {
-        {&ConnectBtnTimer, "ConnectBtnTimer", 1000, &TfrTarvex::ConnectBtnTimerTimer},
         {&AniTimer, "AniTimer", 100, &TfrTarvex::AniTimerTimer},
-        {&OprosTimer, "OprosTimer", 250, &TfrTarvex::OprosTimerTimer},
         {&InterfaceTimer, "InterfaceTimer", 500, &TfrTarvex::InterfaceTimerTimer},
         {&ArrowTimer, "ArrowTimer", 30, &TfrTarvex::ArrowTimerTimer},
-        {&PortWatchTimer, "PortWatchTimer", 2000, &TfrTarvex::PortWatchTimerTimer},
     };
     for (const auto &t : timers) {
         t.timer->setObjectName(QString::fromLatin1(t.name));
@@ -263,13 +250,13 @@ void TfrTarvex::CreateToolButtons() {
 
 // While the module does not answer, nothing that acts on it can be used.
 void TfrTarvex::ButtonsEnabled(bool enabled) {
-    enabled = enabled && !Link.Lost();
+    enabled = enabled && !Session->linkLost();
     for (QPushButton *button : {btnRS485, btnReset, btnDOUT, btnAllOn, btnAllOff, btnAllOnSlow,
                                 btnAllOffSlow, btnSnakeOn, btnRunner})
         button->setEnabled(enabled);
     for (int n = 1; n <= 20; ++n)
-        if (DOUTs[n].Btn)
-            DOUTs[n].Btn->setEnabled(enabled);
+        if (DoutBtns[n])
+            DoutBtns[n]->setEnabled(enabled);
 }
 
 void TfrTarvex::ClearLabels(const QString &text) {
@@ -283,7 +270,7 @@ void TfrTarvex::AppException(const QString &message) {
 
 int TfrTarvex::MessageBoxNew(QWidget *window, const QString &text, const QString &caption,
                              QMessageBox::Icon icon) {
-    if (SilenceMode) {
+    if (Session->SilenceMode()) {
         TempLogAdd(text, LogColor::Navy);
         return 0;
     }

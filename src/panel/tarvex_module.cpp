@@ -1,8 +1,6 @@
-#include "model/register_map.h"
 #include "panel_texts.h"
 #include "tarvex.h"
-#include "tools/temp_log.h"
-#include "transport/utils.h"
+#include "widgets/blinker.h"
 #include "widgets/clipboard.h"
 #include "widgets/popup_form.h"
 
@@ -56,22 +54,29 @@ void TfrTarvex::CreateModulePanel() {
     });
 }
 
-// The module takes the new settings at its next restart; the connection keeps the old ones.
-// Only values the module can live with are written: an address outside 1..247 would leave it
-// unreachable after its restart.
+// The session checks the settings and writes them; the first field it refuses blinks. Written,
+// they become the connection's settings too, for the module takes them at its next restart.
 void TfrTarvex::btnRS485_ApplyClick() {
-    if (!Connected || Link.Lost())
+    TzModuleSettings settings;
+    settings.address = FieldNumber(txtAddr);
+    settings.baudCode = cbBaudRate->currentIndex();
+    settings.format = cbFormat->currentIndex();
+    settings.networkTimeout = FieldNumber(txtTimeout);
+    switch (Session->applyModuleSettings(settings)) {
+    case TzApplyResult::Written:
+        break;
+    case TzApplyResult::BadAddress:
+        BlinkEdit(txtAddr);
         return;
-    TempLogAdd(QString(), LogColor::Navy);
-    int address = 0;
-    int timeout = 0;
-    if (!CheckBlinkEditInt(txtAddr, address, 1, 247) ||
-        !CheckBlinkEditInt(txtTimeout, timeout, 0, 600))
+    case TzApplyResult::BadNetworkTimeout:
+        BlinkEdit(txtTimeout);
         return;
-
-    // The next connection uses the new settings.
+    default:
+        return;
+    }
     txtLineAddr->setText(txtAddr->text());
     cbLineBaudRate->setCurrentIndex(cbBaudRate->currentIndex());
+    // No row chosen (the module reported an ASCII format): the connection keeps its own.
     if (cbFormat->currentIndex() >= 0)
         cbLineFormat->setCurrentIndex(cbFormat->currentIndex());
     cbComPortChange();
@@ -79,45 +84,11 @@ void TfrTarvex::btnRS485_ApplyClick() {
     panRS485->hide();
     btnRS485->setChecked(false);
     labNeedReset->show();
-
-    SetRegByID(TarvexMap::kRegAddress, address, true);
-    SetRegByID(TarvexMap::kRegBaudCode, cbBaudRate->currentIndex(), true);
-    // No row chosen (the module reported an ASCII format): its format stays as it is.
-    if (cbFormat->currentIndex() >= 0)
-        SetRegByID(TarvexMap::kRegFormatCode,
-                   cbFormat->currentIndex() + TarvexMap::kRtuFormatCodeFirst, true);
-    SetRegByID(TarvexMap::kRegNetworkTimeout, timeout, true);
 }
 
+// The session disables what acts on the module at once and ends the connection after its wait.
 void TfrTarvex::btnResetClick() {
-    OprosTimer.stop();
-    // The wait below handles events: a second click in it must not send a second reboot.
-    ButtonsEnabled(false);
-    if (FreePort)
-        FreePort->ClearRequestList();
-    // One command: the module restarts on it and would not hear a second. (The queue takes a
-    // copy again as soon as the first has been exchanged, before its answer is handled.)
-    SetRegByID(TarvexMap::kRegCommand, TarvexMap::kCommandReboot, true);
-    WaitWithMessages(1200);
-
-    Connected = false; // the watchdog closes the port at its next tick
-    labNeedReset->hide();
-    Anima(false);
-    CloseAllPanel();
-    ButtonsEnabled(false);
-    ClearLabels(QStringLiteral("..."));
-    for (int n = 1; n <= 20; ++n) {
-        DOUTs[n].ShimKoef = 0;
-        SetDOUT(n, false);
-    }
-    EndLink();
-}
-
-void TfrTarvex::SetMAC(const QByteArray &bytes) {
-    if (bytes.size() != 6)
-        return;
-    txtMAC->setText(QString::fromLatin1(bytes.toHex('-').toUpper()));
-    ModuleIdRead = true;
+    Session->reboot();
 }
 
 void TfrTarvex::puMAC_CopyClick() {

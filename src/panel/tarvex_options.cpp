@@ -126,7 +126,8 @@ void TfrTarvex::CreateStyleChooser() {
 }
 
 void TfrTarvex::LoadOptions() {
-    Autorun_mini = Autostart = Autostart_Delay_On = SilenceMode = false;
+    Autorun_mini = Autostart = Autostart_Delay_On = false;
+    Session->SetSilenceMode(false);
     Autostart_Delay_Value = 10;
 
     QDomDocument document;
@@ -175,7 +176,7 @@ void TfrTarvex::LoadOptions() {
 
         const QStringList arguments = PanelArguments();
         if (arguments.size() > 1 && arguments[1] == kAutorunArgument) {
-            SilenceMode = true;
+            Session->SetSilenceMode(true);
             // A zero delay connects at once rather than never.
             if (Autostart)
                 AutostartTimer.start();
@@ -251,8 +252,8 @@ void TfrTarvex::chkAutorunClick(QWidget *sender) {
 }
 
 void TfrTarvex::AutostartTimerTimer() {
-    if (!Connected)
-        DoConnect();
+    if (!Session->isConnected())
+        ConnectWithFields();
     AutostartTimer.stop();
 }
 

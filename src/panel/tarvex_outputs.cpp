@@ -1,4 +1,3 @@
-#include "model/register_map.h"
 #include "tarvex.h"
 #include "widgets/output_button.h"
 
@@ -35,43 +34,39 @@ void TfrTarvex::CreateDoutBtns() {
                             kFirstButtonY + row * (kButtonHeight + kGapY), kButtonWidth,
                             kButtonHeight);
         connect(button, &TzOutputButton::clicked, this, [this, n] { btnDOUT1_Click(n); });
-        DOUTs[n].Btn = button;
-        button->setEnabled(true); // the display refresh disables them while not connected
+        DoutBtns[n] = button;
     }
 }
 
+// The button keeps the pending picture until the session reports the module's state.
 void TfrTarvex::btnDOUT1_Click(int output) {
     CloseAllPanel();
-    TzDiscretOutParams &out = DOUTs[output];
-    // A direct switch ends modulation; the module sets the duty factor the same way.
-    out.ShimKoef = out.IsOn ? 0 : 1000;
     SetDOUT_Temp(output);
+    const bool on = !Session->output(output).IsOn;
     // Under remote control the service decides: the click is only reported to it.
     if (chkRemoteControl->isChecked())
         ReportOutputClick(output);
     else
-        SendDOUT(output, !out.IsOn);
-}
-
-void TfrTarvex::SendDOUT(int output, bool on) {
-    // The output's coil tag carries Force, so the write is queued right behind the exchange
-    // in progress.
-    SetRegByID(TarvexMap::OutputRegister(output), on ? 1 : 0, false);
+        Session->setOutput(output, on);
 }
 
 void TfrTarvex::SetDOUT(int output, bool on) {
     if (output < 1 || output > 20)
         return;
-    TzDiscretOutParams &out = DOUTs[output];
-    out.IsOn = on;
-    if (!out.Btn)
-        return;
-    out.Btn->SetPicture(out.ShimOn() ? TzOutputPicture::Pwm
-                        : on         ? TzOutputPicture::On
-                                     : TzOutputPicture::Off);
+    DoutBtns[output]->SetPicture(Session->output(output).ShimOn() ? TzOutputPicture::Pwm
+                                 : on                             ? TzOutputPicture::On
+                                                                  : TzOutputPicture::Off);
 }
 
 void TfrTarvex::SetDOUT_Temp(int output) {
-    if (output >= 1 && output <= 20 && DOUTs[output].Btn)
-        DOUTs[output].Btn->SetPicture(TzOutputPicture::Pending);
+    if (output >= 1 && output <= 20)
+        DoutBtns[output]->SetPicture(TzOutputPicture::Pending);
+}
+
+void TfrTarvex::ShowOutputStates() {
+    if (TestSequenceRunning()) // the patterns alone draw the outputs meanwhile
+        return;
+    for (int n = 1; n <= TarvexSession::kOutputCount; ++n)
+        if (Session->output(n).StateKnown)
+            SetDOUT(n, Session->output(n).IsOn);
 }

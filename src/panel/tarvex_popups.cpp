@@ -74,7 +74,7 @@ void TfrTarvex::CloseAllPanel() {
 }
 
 void TfrTarvex::TryFindPanVisible() {
-    panFind->setVisible(!Connected && !panComPort->isHidden() && FindListCount() > 0);
+    panFind->setVisible(!Session->isConnected() && !panComPort->isHidden() && FindListCount() > 0);
 }
 
 void TfrTarvex::mousePressEvent(QMouseEvent *event) {

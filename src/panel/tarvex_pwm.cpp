@@ -1,7 +1,7 @@
-#include "model/register_map.h"
 #include "panel_texts.h"
 #include "tarvex.h"
 #include "transport/utils.h"
+#include "widgets/blinker.h"
 #include "widgets/pictures.h"
 #include "widgets/popup_form.h"
 
@@ -140,21 +140,21 @@ void TfrTarvex::CreateShimBtns(QWidget *area) {
                             6 + row * (kSelectorHeight + kSelectorGap), kSelectorWidth,
                             kSelectorHeight);
         connect(button, &QToolButton::clicked, this, [this, n] { btnDOUT1PanClick(n); });
-        DOUTs[n].BtnShim = button;
+        ShimBtns[n] = button;
     }
     for (int n = 1; n <= 20; ++n) {
-        DOUTs[n].BtnShim->setChecked(n == 1);
-        DOUTs[n].BtnShim->setIcon(QIcon(SelectorPixmap(n == 1)));
+        ShimBtns[n]->setChecked(n == 1);
+        ShimBtns[n]->setIcon(QIcon(SelectorPixmap(n == 1)));
     }
 }
 
 void TfrTarvex::btnDOUT1PanClick(int output) {
     CurrDoutIndx = output;
     for (int n = 1; n <= 20; ++n) {
-        DOUTs[n].BtnShim->setChecked(n == output);
-        DOUTs[n].BtnShim->setIcon(QIcon(SelectorPixmap(n == output)));
+        ShimBtns[n]->setChecked(n == output);
+        ShimBtns[n]->setIcon(QIcon(SelectorPixmap(n == output)));
     }
-    const TzDiscretOutParams &out = DOUTs[output];
+    const TzDiscretOutParams &out = Session->output(output);
     txtShimScale->setText(QString::number(out.ShimScale));
     txtShimPeriod->setText(QString::number(out.ShimPeriod));
     txtShimKoef->setText(QString::number(out.ShimKoef));
@@ -162,24 +162,26 @@ void TfrTarvex::btnDOUT1PanClick(int output) {
     btnDOUT_Apply->setText(QStringLiteral("Применить #%1").arg(output));
 }
 
+// The session checks the fields; the first one it refuses blinks.
 void TfrTarvex::btnDOUT_ApplyClick() {
-    if (Link.Lost())
-        return; // nothing is written, so nothing is taken over either
-    int scale = 0, period = 0, koef = 0;
-    if (!CheckBlinkEditInt(txtShimScale, scale, 1, 240) ||
-        !CheckBlinkEditInt(txtShimPeriod, period, 50, 36000) ||
-        !CheckBlinkEditInt(txtShimKoef, koef, 0, 1000))
-        return;
-    TzDiscretOutParams &out = DOUTs[CurrDoutIndx];
-    out.ShimScale = scale;
-    out.ShimPeriod = period;
-    out.ShimKoef = koef;
-    out.ShimSafe = chkShimSecure->isChecked() ? 1 : 0;
-    using TarvexMap::OutputRegister;
-    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetPwmScale), scale, true);
-    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetPwmPeriod), period, true);
-    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetPwmDuty), koef, true);
-    SetRegByID(OutputRegister(CurrDoutIndx, TarvexMap::kOffsetSafeCoil), out.ShimSafe, true);
+    TzPwmParams params;
+    params.ShimScale = FieldNumber(txtShimScale);
+    params.ShimPeriod = FieldNumber(txtShimPeriod);
+    params.ShimKoef = FieldNumber(txtShimKoef);
+    params.ShimSafe = chkShimSecure->isChecked();
+    switch (Session->applyPwm(CurrDoutIndx, params)) {
+    case TzApplyResult::BadPwmScale:
+        BlinkEdit(txtShimScale);
+        break;
+    case TzApplyResult::BadPwmPeriod:
+        BlinkEdit(txtShimPeriod);
+        break;
+    case TzApplyResult::BadPwmDuty:
+        BlinkEdit(txtShimKoef);
+        break;
+    default:
+        break;
+    }
 }
 
 void TfrTarvex::btnDOUT_DefaultClick() {

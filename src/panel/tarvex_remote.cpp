@@ -28,19 +28,20 @@ constexpr int kMaxPollsInFlight = 3;
 // the poll went out, the same connection and the same module. Anything else is a late answer
 // meant for a state that is gone.
 struct TzRemotePoll {
-    quint64 Session = 0;
-    QPointer<TzFreePort> Port;
+    quint64 Switching = 0;
+    quint64 Connection = 0;
     QString DeviceId;
 };
 
 TzRemotePoll PollOf(const TfrTarvex &panel) {
-    return {panel.RemoteSession, panel.FreePort.get(), panel.txtMAC->text()};
+    return {panel.RemoteSession, panel.Session->connectionNumber(), panel.txtMAC->text()};
 }
 
 bool StillWanted(const TfrTarvex &panel, const TzRemotePoll &poll) {
-    return panel.chkRemoteControl->isChecked() && panel.Connected &&
-           panel.RemoteSession == poll.Session && poll.Port &&
-           poll.Port.data() == panel.FreePort.get() && panel.txtMAC->text() == poll.DeviceId;
+    return panel.chkRemoteControl->isChecked() && panel.Session->isConnected() &&
+           panel.RemoteSession == poll.Switching &&
+           panel.Session->connectionNumber() == poll.Connection &&
+           panel.txtMAC->text() == poll.DeviceId;
 }
 
 // Identifier and key go into the query as data: a key holding '&' or '#' must not change the
@@ -216,7 +217,7 @@ void TfrTarvex::NotePlainHttp() {
 
 void TfrTarvex::PHP_Call_TimerTimer() {
     // The placeholder ID would make the service drive whichever module owns it.
-    if (!chkRemoteControl->isChecked() || !Connected || !ModuleIdRead)
+    if (!chkRemoteControl->isChecked() || !Session->isConnected() || !Session->moduleIdRead())
         return;
     // Polls may overlap, but a service that stops answering must not pile them up.
     if (HTTPRequest().PendingRequests() >= kMaxPollsInFlight)
@@ -256,15 +257,15 @@ void TfrTarvex::ReqCallback(const QString &answer) {
         if (!outputOk || !valueOk)
             return;
         // Until the module reports the state asked for, each poll writes it again.
-        if (output >= 1 && output <= 20 && (value != 0) != DOUTs[output].IsOn)
-            SendDOUT(output, value != 0);
+        if (output >= 1 && output <= 20 && (value != 0) != Session->output(output).IsOn)
+            Session->setOutput(output, value != 0);
     }
 }
 
 void TfrTarvex::ReportOutputClick(int output) {
-    if (!ModuleIdRead)
+    if (!Session->moduleIdRead())
         return;
-    const QString state = DOUTs[output].IsOn ? QStringLiteral("0") : QStringLiteral("1");
+    const QString state = Session->output(output).IsOn ? QStringLiteral("0") : QStringLiteral("1");
     ApplyProxySettings(); // as the polls use them, also before the first poll
     NotePlainHttp();
     HTTPRequest().SendGetRequest(ServicePage(QStringLiteral("discret_output_set.php")) +

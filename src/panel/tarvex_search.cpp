@@ -129,7 +129,7 @@ void TfrTarvex::CreateSearchPanel() {
 }
 
 void TfrTarvex::imgFindDeviceClick() {
-    if (Connected || !frmFindDevice)
+    if (Session->isConnected() || !frmFindDevice)
         return;
     if (frmFindDevice->InFindProgress())
         FindStop();
@@ -151,7 +151,7 @@ QList<TzFindLine> TfrTarvex::SearchSweepLines(int timeout) const {
 
 bool TfrTarvex::FindStart() {
     TfrmFindDevice *engine = frmFindDevice;
-    if (Connected || !engine || engine->InFindProgress())
+    if (Session->isConnected() || !engine || engine->InFindProgress())
         return false;
     int timeout = 0;
     if (!CheckBlinkEditInt(txtLineTimeout, timeout, kNotSet, kNotSet))

@@ -1,4 +1,3 @@
-#include "model/register_map.h"
 #include "panel_texts.h"
 #include "tarvex.h"
 
@@ -109,8 +108,7 @@ bool TfrTarvex::TestSequenceRunning() const {
 }
 
 void TfrTarvex::btnSnakeOnClick() {
-    SetRegByID(TarvexMap::kRegOutputStates17to20, 0, true);
-    SetRegByID(TarvexMap::kRegOutputStates1to16, 0, true);
+    Session->setAllOutputs(false);
     const bool running = SnakeTimer.isActive();
     btnSnakeOn->setText(running ? QStringLiteral("Включить") : QStringLiteral("Отключить"));
     btnSnakeOn->setIcon(
@@ -124,6 +122,7 @@ void TfrTarvex::btnSnakeOnClick() {
         SnakeTimer.stop();
     else
         SnakeTimer.start();
+    ShowOutputStates(); // once stopped, the module's states show again
 }
 
 // The lit output runs 1..10, then 20..11, then 1 again: once round the two rows.
@@ -134,11 +133,11 @@ void TfrTarvex::SnakeTimerTimer() {
         --SnakePos;
     SetDOUT(SnakePos, true);
     if (!SnakeSilence)
-        SendDOUT(SnakePos, true);
+        Session->setOutput(SnakePos, true);
     if (SnakePosPrev > 0) {
         SetDOUT(SnakePosPrev, false);
         if (!SnakeSilence)
-            SendDOUT(SnakePosPrev, false);
+            Session->setOutput(SnakePosPrev, false);
     }
     SnakePosPrev = SnakePos;
     if (SnakePos == 10)
@@ -151,8 +150,8 @@ void TfrTarvex::btnRunnerClick() {
     RunnerPos = 1;
     RunnerPosPrev = -1;
     Runner_Timer.setInterval(StepPeriod(SnakeSpeedScroll));
-    SetRegByID(TarvexMap::kRegOutputStates17to20, 0, true);
-    SetRegByID(TarvexMap::kRegOutputStates1to16, 0, true);
+    Session->setAllOutputs(false);
+    ShowOutputStates(); // once unchecked, the module's states show again
 }
 
 // The pairs (1, 11), (2, 12) ... (10, 20) light in turn.
@@ -162,13 +161,13 @@ void TfrTarvex::Runner_TimerTimer() {
     if (RunnerPosPrev > 0) {
         SetDOUT(RunnerPosPrev, false);
         SetDOUT(RunnerPosPrev + 10, false);
-        SendDOUT(RunnerPosPrev, false);
-        SendDOUT(RunnerPosPrev + 10, false);
+        Session->setOutput(RunnerPosPrev, false);
+        Session->setOutput(RunnerPosPrev + 10, false);
     }
     SetDOUT(RunnerPos, true);
     SetDOUT(RunnerPos + 10, true);
-    SendDOUT(RunnerPos, true);
-    SendDOUT(RunnerPos + 10, true);
+    Session->setOutput(RunnerPos, true);
+    Session->setOutput(RunnerPos + 10, true);
     RunnerPosPrev = RunnerPos;
     RunnerPos = RunnerPos % 10 + 1;
 }
@@ -177,14 +176,12 @@ void TfrTarvex::btnAllOnClick(QPushButton *sender) {
     for (int n = 1; n <= 20; ++n)
         SetDOUT_Temp(n);
     if (sender == btnAllOn || sender == btnAllOff) {
-        const bool on = sender == btnAllOn;
-        SetRegByID(TarvexMap::kRegOutputStates17to20, on ? TarvexMap::kAllOutputs17to20 : 0, true);
-        SetRegByID(TarvexMap::kRegOutputStates1to16, on ? TarvexMap::kAllOutputs1to16 : 0, true);
+        Session->setAllOutputs(sender == btnAllOn);
         return;
     }
     const bool on = sender == btnAllOnSlow;
     for (int n = 20; n >= 1; --n)
-        SendDOUT(n, on);
+        Session->setOutput(n, on);
 }
 
 void TfrTarvex::SnakeSpeedScrollChange() {

@@ -1,14 +1,11 @@
 #pragma once
 
+#include "session/log_colours.h"
+
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-// Colours of log lines: 24-bit values with red in the low byte.
-namespace LogColor {
-inline constexpr quint32 DarkRed = 128, Green = 32768, Navy = 8388608;
-}
 
 // Adds a line at the top. At 1000 lines or more the log is first cut to its 200 newest lines.
 void TempLogAdd(const QString &text, quint32 color);

@@ -1,8 +1,6 @@
 #include "utils.h"
 
-#include <QCoreApplication>
 #include <QStringList>
-#include <QThread>
 #include <QUuid>
 
 #include <algorithm>
@@ -62,17 +60,6 @@ bool IsYearEndSeason() {
 bool IsYearEndSeasonAt(const QDateTime &now) {
     const QDate date = now.date();
     return date >= QDate(date.year(), 12, 15) || date < QDate(date.year(), 1, 10);
-}
-
-void WaitWithMessages(uint32_t ms) {
-    const uint32_t start = GetTickCount();
-    for (;;) {
-        const bool reached = uint32_t(GetTickCount() - start) >= ms;
-        QThread::msleep(10);
-        QCoreApplication::processEvents();
-        if (reached)
-            return;
-    }
 }
 
 TzSplitMs SplitMs(uint32_t ms) {

@@ -23,9 +23,6 @@ void ClampValue(double &v, double upper, double lower); // the upper bound wins 
 bool IsYearEndSeason();
 bool IsYearEndSeasonAt(const QDateTime &now); // 15 December up to, not including, 10 January
 
-// Returns after ms milliseconds, handling GUI events every 10 ms meanwhile.
-void WaitWithMessages(uint32_t ms);
-
 struct TzSplitMs {
     uint32_t days = 0, hours = 0, minutes = 0, seconds = 0, milliseconds = 0;
 };

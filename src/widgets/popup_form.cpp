@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include <limits>
+
 QFrame *MakePopupPanel(QWidget *frame, const QString &objectName, const QString &title, int width,
                        int height) {
     auto *panel = new QFrame(frame);
@@ -37,4 +39,10 @@ void PlaceField(QWidget *field, const QString &objectName, const QString &captio
     field->setAccessibleName(caption);
     field->setToolTip(hint);
     field->setGeometry(12 + captionWidth, y, width, 22);
+}
+
+int FieldNumber(const QLineEdit *field) {
+    bool ok = false;
+    const int value = field->text().toInt(&ok);
+    return ok ? value : std::numeric_limits<int>::min();
 }

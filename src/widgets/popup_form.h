@@ -18,3 +18,6 @@ QLineEdit *MakeDigitsField(QWidget *panel, const QString &text);
 // Puts a field in its row of the panel, with its caption to the left and its hint.
 void PlaceField(QWidget *field, const QString &objectName, const QString &caption,
                 const QString &hint, int y, int width, int captionWidth = 70);
+
+// The field's decimal integer; one no range takes (the lowest int) when it holds none.
+int FieldNumber(const QLineEdit *field);

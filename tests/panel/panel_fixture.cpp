@@ -1,11 +1,10 @@
 #include "panel_fixture.h"
 
-#include "model/register_map.h"
+#include "app/panel_app.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
-#include "transport/utils.h"
 
 #include <QComboBox>
 #include <QPointer>
@@ -13,14 +12,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-PanelFixture::PanelFixture(const QStringList &simArgs)
-    : m_sim(QStringList{"--log-frames"} + simArgs) {
+WiredSession::WiredSession() {
+    WireSessionToTools(*this);
+}
+
+PanelFixture::PanelFixture(const QStringList &simArgs) : m_module(simArgs) {
     UseFreshPanelDir();
-    if (!m_sim.start())
+    if (!m_module.ok())
         return;
-    const QString port = m_sim.portPath();
+    WireSessionToTools(m_module.session());
+    const QString port = m_module.sim().portPath();
     SetSerialPortSource([port] { return QStringList{port}; });
-    m_panel = std::make_unique<TfrTarvex>();
+    m_panel = std::make_unique<TfrTarvex>(&m_module.session());
     m_panel->frmTempLog = LogWindow();
     m_panel->resize(700, 550);
     m_panel->show();
@@ -38,45 +41,7 @@ void PanelFixture::clickConnect() {
 
 bool PanelFixture::connectAndPoll(int timeoutMs) {
     clickConnect();
-    return QTest::qWaitFor([this] { return m_panel->OprosTimer.isActive(); }, timeoutMs);
-}
-
-QStringList PanelFixture::simFrames() {
-    QStringList frames;
-    for (const SimProcess::Frame &frame : m_sim.frames())
-        frames.append(QString::fromLatin1(frame.bytes.toHex(' ').toUpper()));
-    return frames;
-}
-
-QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel) {
-    QList<QPair<int, bool>> writes;
-    for (const TzModbusAnswer &a : panel.ModbusAnswerList) {
-        const QByteArray frame = a.Cmd.AsBytes();
-        if (frame.size() != 8 || frame[1] != 5)
-            continue;
-        const int reg = (uint8_t(frame[2]) << 8) | uint8_t(frame[3]);
-        for (int n = 1; n <= TarvexMap::kOutputCount; ++n)
-            if (reg == TarvexMap::OutputRegister(n))
-                writes.append({n, uint8_t(frame[4]) == 0xFF});
-    }
-    return writes;
-}
-
-QString WriteFrameText(int function, int reg, int value) {
-    TStringBytes frame =
-        TStringBytes::FromBytes({0x10, uint8_t(function), uint8_t(reg >> 8), uint8_t(reg & 0xFF),
-                                 uint8_t(value >> 8), uint8_t(value & 0xFF)});
-    const uint16_t crc = ModbusCRC16(frame, 6);
-    frame = frame + uint8_t(crc & 0xFF) + uint8_t(crc >> 8);
-    return QString::fromLatin1(frame.AsBytes().toHex(' ').toUpper());
-}
-
-QStringList WritesOf(const QStringList &frames) {
-    QStringList writes;
-    for (const QString &frame : frames)
-        if (frame.mid(3, 2) == "05" || frame.mid(3, 2) == "06")
-            writes.append(frame);
-    return writes;
+    return QTest::qWaitFor([this] { return polling(); }, timeoutMs);
 }
 
 QString UseFreshPanelDir() {

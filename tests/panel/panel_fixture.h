@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panel/tarvex.h"
-#include "sim_process.h"
+#include "session_fixture.h"
 
 #include <QStringList>
 
@@ -9,7 +9,25 @@
 
 class TfrmTempLog;
 
-// A panel wired to its own tarvex-sim over a real pseudo-terminal, with a fresh message log.
+// A session wired to the message log and the line monitors as the program wires it.
+class WiredSession : public TarvexSession {
+public:
+    WiredSession();
+};
+
+// Holds a panel's session so that it is built before the panel and outlives it.
+struct TestPanelSession {
+    WiredSession OwnSession;
+};
+
+// A panel bound to a session of its own, for tests without a module.
+class TestPanel : private TestPanelSession, public TfrTarvex {
+public:
+    TestPanel() : TfrTarvex(&OwnSession) {}
+};
+
+// A panel wired to its own tarvex-sim over a real pseudo-terminal, through a session wired as
+// the program wires it, with a fresh message log.
 class PanelFixture {
 public:
     explicit PanelFixture(const QStringList &simArgs = {});
@@ -17,16 +35,18 @@ public:
 
     bool ok() const { return m_ok; }
     TfrTarvex &panel() { return *m_panel; }
-    SimProcess &sim() { return m_sim; }
+    TarvexSession &session() { return m_module.session(); }
+    SimProcess &sim() { return m_module.sim(); }
 
     void clickConnect();                       // a mouse click on the connect button
     bool connectAndPoll(int timeoutMs = 3000); // connects and waits for the polling to start
+    bool polling() const { return m_module.polling(); }
 
     // Frames the simulator received, as upper-case hex text "10 04 90 00 00 01 ..".
-    QStringList simFrames();
+    QStringList simFrames() { return m_module.simFrames(); }
 
 private:
-    SimProcess m_sim;
+    SessionFixture m_module;
     std::unique_ptr<TfrTarvex> m_panel;
     bool m_ok = false;
 };
@@ -35,15 +55,6 @@ private:
 // configuration folder inside it as "config" (and resets its command line to the real one), so
 // that no test sees the options another one saved.
 QString UseFreshPanelDir();
-
-// The single-output switches (coil writes) waiting for their answers, in queueing order:
-// output number and the state written.
-QList<QPair<int, bool>> QueuedOutputWrites(const TfrTarvex &panel);
-
-// A write request (function 05 or 06) to the module at address 16, CRC included, as simFrames()
-// shows it; and the writes among such frames.
-QString WriteFrameText(int function, int reg, int value);
-QStringList WritesOf(const QStringList &frames);
 
 // The message log, newest line first.
 QStringList LogLines();

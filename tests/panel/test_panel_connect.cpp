@@ -1,5 +1,6 @@
-// Connecting the panel to a simulated module: first contact, first full read, polling, the
-// status labels and the log lines of success and failure.
+// The panel's connection settings and status labels bound to a session on a simulated module:
+// the labels a connection fills, the fields that blink, the look of a failed attempt and of a
+// disconnect, and the message box of a port that cannot be opened.
 #include "model/register_map.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
@@ -7,14 +8,13 @@
 #include "widgets/blinker.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSerialPort>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -32,10 +32,6 @@ QString RequestOf(const QString &frame) {
     return frame.left(17);
 }
 
-QString ReadRequest(int function, int reg, int count) {
-    return Hex({16, function, reg >> 8, reg & 0xFF, count >> 8, count & 0xFF});
-}
-
 QString FailureLine(const QString &port, const QString &addr = "16") {
     return QStringLiteral("Неудачное подключение: [Адр:%1, %2, 9600, MODBUS RTU 8N1]")
         .arg(addr, port);
@@ -50,19 +46,14 @@ private slots:
     void cleanupTestCase() { DeleteLogWindow(); }
 
     void connectFillsLabels();
-    void firmwareVersionText_data();
-    void firmwareVersionText();
     void powerAlarmColours();
-    void firstReadOrderThenPolling();
-    void failedAttempts_data();
-    void failedAttempts();
-    void portMissingOrBusy_data();
-    void portMissingOrBusy();
+    void failedAttemptShowsIdle();
+    void portMissing_data();
+    void portMissing();
     void badAddressOpensNothing_data();
     void badAddressOpensNothing();
     void shortTimeoutCorrected();
     void userDisconnectWritesNoFailure();
-    void reconnectAfterDisconnectDuringFirstRead();
 };
 
 void TestPanelConnect::connectFillsLabels() {
@@ -92,27 +83,6 @@ void TestPanelConnect::connectFillsLabels() {
     QVERIFY2(LogHasLine(success, LogColor::Green), qPrintable(LogLines().join('\n')));
 }
 
-void TestPanelConnect::firmwareVersionText_data() {
-    QTest::addColumn<QString>("firmware");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("100") << "100"
-                         << "1.00";
-    QTest::newRow("123") << "123"
-                         << "1.23";
-    QTest::newRow("99") << "99"
-                        << "99";
-}
-
-void TestPanelConnect::firmwareVersionText() {
-    QFETCH(QString, firmware);
-    QFETCH(QString, shown);
-    PanelFixture f({"--firmware", firmware});
-    QVERIFY(f.ok());
-    QVERIFY(f.connectAndPoll());
-    QCOMPARE(f.panel().labVerPO->text(), shown);
-    QCOMPARE(f.panel().Device->DevPOVersionStr, shown);
-}
-
 void TestPanelConnect::powerAlarmColours() {
     PanelFixture f({"--power-status", "32768"});
     QVERIFY(f.ok());
@@ -130,135 +100,42 @@ void TestPanelConnect::powerAlarmColours() {
     QTRY_COMPARE_WITH_TIMEOUT(power->palette().color(QPalette::Window), red, 2000);
 }
 
-void TestPanelConnect::firstReadOrderThenPolling() {
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    QVERIFY(f.connectAndPoll());
-    // A few polling cycles, watching that no request ever waits twice.
-    QElapsedTimer watch;
-    watch.start();
-    while (watch.elapsed() < 1500) {
-        QStringList waiting;
-        for (const TzModbusAnswer &a : p.ModbusAnswerList)
-            waiting.append(QString::fromLatin1(a.Cmd.AsBytes().toHex()));
-        const qsizetype all = waiting.size();
-        waiting.removeDuplicates();
-        QVERIFY2(waiting.size() == all, "two copies of one request waiting");
-        QTest::qWait(5);
-    }
-
-    // The first full read follows the register table, its read of the device type included: it
-    // equals the first contact, whose request left the queue before its answer was handled.
-    const QStringList expectedFirst = {ReadRequest(4, kRegDeviceType, 1), // first contact
-                                       ReadRequest(3, kRegBaudCode, 1),
-                                       ReadRequest(3, kRegFormatCode, 1),
-                                       ReadRequest(3, kRegAddress, 1),
-                                       ReadRequest(3, kRegNetworkTimeout, 1),
-                                       ReadRequest(4, kRegDeviceType, 1),
-                                       ReadRequest(4, kRegHardwareVersion, 1),
-                                       ReadRequest(4, kRegId1, 1),
-                                       ReadRequest(4, kRegId2, 1),
-                                       ReadRequest(4, kRegId3, 1),
-                                       ReadRequest(4, kRegFirmwareVersion, 1),
-                                       ReadRequest(4, kRegSupplyVoltage, 1),
-                                       ReadRequest(4, kRegPowerStatus, 1),
-                                       ReadRequest(3, kRegSafeStates17to20, 1),
-                                       ReadRequest(3, kRegSafeStates1to16, 1),
-                                       ReadRequest(3, kRegOutputStates17to20, 1),
-                                       ReadRequest(3, kRegOutputStates1to16, 1),
-                                       ReadRequest(3, kRegPwmBlock1, kPwmBlockRegisters),
-                                       ReadRequest(3, kRegPwmBlock2, kPwmBlockRegisters)};
-    const QList<SimProcess::Frame> timed = f.sim().frames();
-    QStringList frames = f.simFrames();
-    for (QString &frame : frames)
-        frame = RequestOf(frame);
-    QCOMPARE(frames.mid(0, expectedFirst.size()), expectedFirst);
-
-    // Then the eight polled reads: the first cycle complete and in order, after it nothing
-    // else. (When a cycle overruns its 250 ms, the queue refuses the copies still waiting.)
-    const QStringList polled = {ReadRequest(4, kRegSupplyVoltage, 1),
-                                ReadRequest(4, kRegPowerStatus, 1),
-                                ReadRequest(3, kRegSafeStates17to20, 1),
-                                ReadRequest(3, kRegSafeStates1to16, 1),
-                                ReadRequest(3, kRegOutputStates17to20, 1),
-                                ReadRequest(3, kRegOutputStates1to16, 1),
-                                ReadRequest(3, kRegPwmBlock1, kPwmBlockRegisters),
-                                ReadRequest(3, kRegPwmBlock2, kPwmBlockRegisters)};
-    const QStringList rest = frames.mid(expectedFirst.size());
-    QVERIFY(rest.size() >= 24);
-    QCOMPARE(rest.mid(0, 8), polled);
-    for (const QString &frame : rest)
-        QVERIFY2(polled.contains(frame), qPrintable(frame));
-
-    QList<qint64> spacing; // between reads of the supply voltage: one per cycle
-    qint64 previous = -1;
-    for (int i = expectedFirst.size(); i < timed.size(); ++i) {
-        if (RequestOf(frames[i]) != polled[0])
-            continue;
-        if (previous >= 0)
-            spacing.append(timed[i].ms - previous);
-        previous = timed[i].ms;
-    }
-    std::sort(spacing.begin(), spacing.end());
-    QVERIFY(spacing.size() >= 3);
-    const qint64 median = spacing[spacing.size() / 2];
-    QVERIFY2(median >= 200 && median <= 400, qPrintable(QString::number(median)));
-}
-
-void TestPanelConnect::failedAttempts_data() {
-    QTest::addColumn<QStringList>("simArgs");
-    QTest::newRow("device type 72") << QStringList{"--type", "72"};
-    QTest::newRow("silent module") << QStringList{"--silent"};
-    QTest::newRow("exception to the first contact") << SimProcess::exceptionArgs(kRegDeviceType, 2);
-}
-
-void TestPanelConnect::failedAttempts() {
-    QFETCH(QStringList, simArgs);
-    PanelFixture f(simArgs);
+// While the attempt runs, the dots move and the button waits; the watchdog's end of it brings
+// the idle look back.
+void TestPanelConnect::failedAttemptShowsIdle() {
+    PanelFixture f({"--silent"});
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     f.clickConnect();
     QVERIFY(!p.btnConnect->isEnabled());
     QVERIFY(!p.labAni->isHidden());
+    QVERIFY(p.imgFindDevice->isHidden());
     const QString failure = FailureLine(f.sim().portPath());
     QTRY_VERIFY_WITH_TIMEOUT(LogHasLine(failure, LogColor::DarkRed), 2500);
-    QVERIFY(!p.Connected);
     QVERIFY(p.btnConnect->isEnabled());
+    QCOMPARE(p.btnConnect->text(), QStringLiteral("Подключиться"));
     QVERIFY(p.labAni->isHidden());
     QVERIFY(!p.imgFindDevice->isHidden());
-    QVERIFY(!LogLines().join('\n').contains(QStringLiteral("Успешное подключение")));
-    QCOMPARE(LogCount(failure), 1);
-    QTest::qWait(1200); // the watchdog stopped: no second failure line
     QCOMPARE(LogCount(failure), 1);
 }
 
-void TestPanelConnect::portMissingOrBusy_data() {
-    QTest::addColumn<bool>("busy");
+// The session's warning becomes a message box, or in silent mode a line of the log.
+void TestPanelConnect::portMissing_data() {
     QTest::addColumn<bool>("silent");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("missing, message box") << false << false << "Причина: нет такого устройства";
-    QTest::newRow("missing, silent mode") << false << true << "Причина: нет такого устройства";
-    QTest::newRow("busy, message box") << true << false << "Причина: порт занят другой программой";
+    QTest::newRow("message box") << false;
+    QTest::newRow("silent mode") << true;
 }
 
-void TestPanelConnect::portMissingOrBusy() {
-    QFETCH(bool, busy);
+void TestPanelConnect::portMissing() {
     QFETCH(bool, silent);
-    QFETCH(QString, reason);
+    const QString reason = QStringLiteral("Причина: нет такого устройства");
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    QString port = f.sim().portPath();
-    QSerialPort holder(port);
-    if (busy) {
-        QVERIFY(holder.open(QIODevice::ReadWrite));
-    } else {
-        port = QStringLiteral("/dev/tarvex-no-such-port");
-        p.cbComPort->addItem(port);
-        p.cbComPort->setCurrentText(port);
-    }
-    p.SilenceMode = silent;
+    const QString port = QStringLiteral("/dev/tarvex-no-such-port");
+    p.cbComPort->addItem(port);
+    p.cbComPort->setCurrentText(port);
+    p.Session->SetSilenceMode(silent);
 
     const QString notice = QStringLiteral("Выбранный СОМ-порт занят или недоступен");
     QString boxText, boxTitle;
@@ -300,10 +177,10 @@ void TestPanelConnect::badAddressOpensNothing() {
     TfrTarvex &p = f.panel();
     p.txtLineAddr->setText(address);
     f.clickConnect();
-    QCOMPARE(p.FreePort != nullptr, accepted);
+    QCOMPARE(p.Session->connectionState() != TarvexSession::ConnectionState::Idle, accepted);
     QCOMPARE(BlinkTarget() == p.txtLineAddr, !accepted);
     if (accepted) {
-        QTRY_VERIFY_WITH_TIMEOUT(p.Connected, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(p.Session->isConnected(), 2000);
         QCOMPARE(RequestOf(f.simFrames().first()), Hex({address.toInt(), 4, 0x90, 0, 0, 1}));
     } else {
         QVERIFY(p.btnConnect->isEnabled());
@@ -320,7 +197,8 @@ void TestPanelConnect::shortTimeoutCorrected() {
     f.clickConnect();
     QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("30"));
     QCOMPARE(BlinkTarget(), p.txtLineTimeout);
-    QTRY_VERIFY_WITH_TIMEOUT(p.OprosTimer.isActive(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 3000);
+    QCOMPARE(p.Session->lineSettings().timeoutMs, 30);
 }
 
 void TestPanelConnect::userDisconnectWritesNoFailure() {
@@ -329,29 +207,13 @@ void TestPanelConnect::userDisconnectWritesNoFailure() {
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
     f.clickConnect();
-    QVERIFY(!p.Connected);
-    QVERIFY(!p.OprosTimer.isActive());
+    QVERIFY(!p.Session->isConnected());
     QCOMPARE(p.labAddr->text(), QStringLiteral("..."));
+    QVERIFY(p.btnPortObserver->isHidden());
     QTest::qWait(1500);
     QVERIFY(!LogLines().join('\n').contains(QStringLiteral("Неудачное подключение")));
     QCOMPARE(p.btnConnect->text(), QStringLiteral("Подключиться"));
     QVERIFY(!p.btnRS485->isEnabled());
-}
-
-// A disconnect while the first full read is still on the line used to leave the device locked,
-// so the next connection never finished its first read.
-void TestPanelConnect::reconnectAfterDisconnectDuringFirstRead() {
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    f.clickConnect();
-    QTRY_VERIFY_WITH_TIMEOUT(p.Connected, 2000);
-    QVERIFY(p.Device->IsLocked); // the first full read has just been queued
-    p.btnConnectClick();         // disconnect, and at once connect again: the answer to the
-    p.btnConnectClick();         // last read of the cut-short first read never comes
-    QTRY_VERIFY_WITH_TIMEOUT(p.OprosTimer.isActive(), 3000);
-    QVERIFY(p.Connected);
-    QVERIFY(!p.Device->IsLocked);
 }
 
 QTEST_MAIN(TestPanelConnect)

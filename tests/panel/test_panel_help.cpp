@@ -72,7 +72,7 @@ void TestPanelHelp::opensTheManual() {
         QVERIFY(PutFile(root.filePath(file)));
     SetPanelExeDir(root.filePath(QStringLiteral("usr/bin")));
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
 
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("file", &catcher, "open");
@@ -87,7 +87,7 @@ void TestPanelHelp::missingManualIsLogged() {
     QTemporaryDir root;
     SetPanelExeDir(root.filePath(QStringLiteral("usr/bin")));
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
 
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("file", &catcher, "open");
@@ -109,7 +109,7 @@ void TestPanelHelp::viewerThatFailsIsLogged() {
     QVERIFY(PutFile(manual));
     SetPanelExeDir(root.filePath(QStringLiteral("usr/bin")));
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
 
     UrlCatcher refusing; // names no slot it has, so the desktop service reports failure
     QDesktopServices::setUrlHandler("file", &refusing, "noSuchSlot");

@@ -1,5 +1,5 @@
 // The panel frame without a module: pop-up panels, layout, tool buttons, the port list, the
-// connection fields and their checks, and the line format that reaches the serial line.
+// connection fields and their checks, and what assistive technology hears.
 #include "app/main_window.h"
 #include "app/panel_app.h"
 #include "app/tarvex_registration.h"
@@ -8,6 +8,7 @@
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "transport/serial_overlays.h"
 #include "widgets/blinker.h"
 #include "widgets/output_button.h"
 
@@ -22,10 +23,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
-
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
 
 // Receives the URLs the panel asks the desktop to open.
 class UrlCatcher : public QObject {
@@ -53,14 +50,10 @@ private slots:
     void fallbackPortList();
     void portListReadAgainKeepsSelection();
     void fieldChangesTakeOverPortAndBaudRate();
-    void minimumTimeout_data();
-    void minimumTimeout();
     void checkBlinkEditInt_data();
     void checkBlinkEditInt();
     void connectDots();
     void arrowBouncesWhileDisconnected();
-    void lineFormatReachesThePort_data();
-    void lineFormatReachesThePort();
     void everyControlHasAnAccessibleName();
     void valueLabelsSpeakCaptionAndValue();
     void bigButtonsActThroughAccessibility_data();
@@ -73,6 +66,17 @@ namespace {
 
 QString SpokenName(QWidget *widget) {
     return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+// Output 4 at a duty factor of 50 %, as a read of the first PWM block would bring it.
+void ModulateOutput4(TarvexSession &session) {
+    TzTag *block = session.device().GetTagByID(TarvexMap::kTagPwmBlock1);
+    block->Data = QByteArray(2 * TarvexMap::kPwmBlockRegisters, char(0));
+    // Three words per output: time unit, period, duty factor.
+    const int duty = (4 - 1) * 2 * TarvexMap::kPwmRegistersPerOutput + 2 * 2;
+    block->Data[duty] = char(500 >> 8);
+    block->Data[duty + 1] = char(500 & 0xFF);
+    session.ShimAllCallback(block);
 }
 
 } // namespace
@@ -127,10 +131,10 @@ void TestPanelLayout::edgeAnchoredLayout() {
         QCOMPARE(p.labNeedReset->y(), p.btnReset->y());
     }
     // The output buttons: two rows of ten under their header, row 2 twelve pixels lower.
-    QCOMPARE(p.DOUTs[2].Btn->x() - p.DOUTs[1].Btn->geometry().right() - 1, 8);
-    QCOMPARE(p.DOUTs[11].Btn->y() - p.DOUTs[1].Btn->geometry().bottom() - 1, 12);
-    QCOMPARE(p.labDOUTHeader->x(), p.DOUTs[1].Btn->x());
-    QCOMPARE(p.labDOUTHeader->geometry().right(), p.DOUTs[10].Btn->geometry().right());
+    QCOMPARE(p.DoutBtns[2]->x() - p.DoutBtns[1]->geometry().right() - 1, 8);
+    QCOMPARE(p.DoutBtns[11]->y() - p.DoutBtns[1]->geometry().bottom() - 1, 12);
+    QCOMPARE(p.labDOUTHeader->x(), p.DoutBtns[1]->x());
+    QCOMPARE(p.labDOUTHeader->geometry().right(), p.DoutBtns[10]->geometry().right());
 }
 
 void TestPanelLayout::helpAndLogButtons() {
@@ -159,7 +163,7 @@ void TestPanelLayout::helpAndLogButtons() {
 
 void TestPanelLayout::fallbackPortList() {
     SetSerialPortSource([] { return QStringList(); });
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.cbComPort->count(), 255);
     QCOMPARE(p.cbComPort->currentIndex(), 0);
     const QStringList lines = LogLines();
@@ -173,7 +177,7 @@ void TestPanelLayout::fallbackPortList() {
 void TestPanelLayout::portListReadAgainKeepsSelection() {
     QStringList ports = {"ttyUSB0", "ttyUSB1"};
     SetSerialPortSource([&ports] { return ports; });
-    TfrTarvex p;
+    TestPanel p;
     p.cbComPort->setCurrentText("ttyUSB1");
     ports = {"ttyACM0", "ttyUSB0", "ttyUSB1"}; // an adapter plugged in after start
     QTest::mouseClick(p.btnComPort, Qt::LeftButton);
@@ -189,33 +193,13 @@ void TestPanelLayout::portListReadAgainKeepsSelection() {
 
 void TestPanelLayout::fieldChangesTakeOverPortAndBaudRate() {
     SetSerialPortSource([] { return QStringList{"ttyUSB3", "/dev/pts/12"}; });
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.ComPort, 3);
     p.cbComPort->setCurrentIndex(1);
     p.cbLineBaudRate->setCurrentText("57600");
     QCOMPARE(p.ComPort, 12);
     QCOMPARE(p.ComPortName, QStringLiteral("/dev/pts/12"));
     QCOMPARE(p.BaudRate, 57600);
-}
-
-void TestPanelLayout::minimumTimeout_data() {
-    QTest::addColumn<int>("baudRate");
-    QTest::addColumn<int>("minimum");
-    const int table[][2] = {{1200, 150}, {2400, 80},   {4800, 50},   {9600, 30},
-                            {14400, 20}, {19200, 15},  {28800, 10},  {38400, 10},
-                            {57600, 10}, {115200, 10}, {230400, 150}};
-    for (const auto &row : table)
-        QTest::addRow("%d", row[0]) << row[0] << row[1];
-}
-
-void TestPanelLayout::minimumTimeout() {
-    QFETCH(int, baudRate);
-    QFETCH(int, minimum);
-    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
-    QCOMPARE(p.GetTimeout(baudRate), minimum);
-    QVERIFY(p.CheckTimeout(minimum, baudRate));
-    QVERIFY(!p.CheckTimeout(minimum - 1, baudRate));
 }
 
 void TestPanelLayout::checkBlinkEditInt_data() {
@@ -240,7 +224,7 @@ void TestPanelLayout::checkBlinkEditInt() {
     QFETCH(int, maximum);
     QFETCH(bool, ok);
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
     p.txtLineTimeout->setText(text);
     int value = 12345;
     QCOMPARE(p.CheckBlinkEditInt(p.txtLineTimeout, value, minimum, maximum), ok);
@@ -251,7 +235,7 @@ void TestPanelLayout::checkBlinkEditInt() {
 
 void TestPanelLayout::connectDots() {
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
     p.Anima(true);
     QVERIFY(!p.btnConnect->isEnabled());
     p.AniTimer.stop(); // ticks are driven by hand
@@ -270,7 +254,7 @@ void TestPanelLayout::connectDots() {
 
 void TestPanelLayout::arrowBouncesWhileDisconnected() {
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
     p.show();
     p.ArrowTimer.stop();
     QSet<int> positions;
@@ -281,58 +265,11 @@ void TestPanelLayout::arrowBouncesWhileDisconnected() {
     QVERIFY(p.imgArrow->isVisible());
     QCOMPARE(*std::min_element(positions.begin(), positions.end()), 127);
     QCOMPARE(*std::max_element(positions.begin(), positions.end()), 136);
-    p.Connected = true;
+    p.ShowConnectionState(TarvexSession::ConnectionState::Polling);
     const int x = p.imgArrow->x();
     p.ArrowTimerTimer();
     QVERIFY(!p.imgArrow->isVisible());
     QCOMPARE(p.imgArrow->x(), x);
-}
-
-// A pseudo-terminal has no parity (Linux refuses or strips it), so the formats with parity are
-// followed as far as the serial record; the others down to the terminal's settings.
-void TestPanelLayout::lineFormatReachesThePort_data() {
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("baudRate");
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("stopBits");
-    QTest::addColumn<speed_t>("speed");
-    QTest::newRow("8N1") << 0 << "9600" << 0 << 0 << speed_t(B9600);
-    QTest::newRow("8O1") << 1 << "19200" << 1 << 0 << speed_t(B19200);
-    QTest::newRow("8E1") << 2 << "115200" << 2 << 0 << speed_t(B115200);
-    QTest::newRow("8N2") << 3 << "1200" << 0 << 2 << speed_t(B1200);
-}
-
-void TestPanelLayout::lineFormatReachesThePort() {
-    QFETCH(int, position);
-    QFETCH(QString, baudRate);
-    QFETCH(int, parity);
-    QFETCH(int, stopBits);
-    QFETCH(speed_t, speed);
-    PanelFixture f({"--silent"});
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    p.SilenceMode = true;
-    p.cbLineFormat->setCurrentIndex(position);
-    p.cbLineBaudRate->setCurrentText(baudRate);
-    p.txtLineTimeout->setText("200");
-    f.clickConnect();
-    QVERIFY(p.FreePort);
-    QCOMPARE(p.FreePort->LocDCB().BaudRate, baudRate.toInt());
-    QCOMPARE(p.FreePort->LocDCB().ByteSize, 8);
-    QCOMPARE(p.FreePort->LocDCB().Parity, parity);
-    QCOMPARE(p.FreePort->LocDCB().StopBits, stopBits);
-    if (parity != 0)
-        return;
-
-    const int fd = ::open(qPrintable(f.sim().portPath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    QVERIFY(fd >= 0);
-    termios tio{};
-    QCOMPARE(::tcgetattr(fd, &tio), 0);
-    ::close(fd);
-    QVERIFY(!(tio.c_cflag & PARENB));
-    QCOMPARE(bool(tio.c_cflag & CSTOPB), stopBits == 2);
-    QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
-    QCOMPARE(cfgetospeed(&tio), speed);
 }
 
 // Screen readers and UI automation find every control by its name.
@@ -395,7 +332,7 @@ void TestPanelLayout::bigButtonsActThroughAccessibility() {
     QFETCH(QString, panel);
     const QString action = QAccessibleActionInterface::toggleAction();
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
     p.show();
     p.ButtonsEnabled(true);
     auto *b = p.findChild<QPushButton *>(button);
@@ -448,18 +385,18 @@ void TestPanelLayout::outputButtonsDescribeTheirState() {
     QFETCH(QString, steps);
     QFETCH(QString, described);
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
-    TfrTarvex p;
+    TestPanel p;
     for (const QString &step : steps.split(' ', Qt::SkipEmptyParts)) {
         if (step == "pwm")
-            p.DOUTs[4].ShimKoef = 500;
+            ModulateOutput4(*p.Session);
         else if (step == "pending")
             p.SetDOUT_Temp(4);
         else if (step == "end")
-            p.EndLink();
+            p.ShowConnectionState(TarvexSession::ConnectionState::Idle);
         else
             p.SetDOUT(4, step == "on");
     }
-    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(p.DOUTs[4].Btn);
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(p.DoutBtns[4]);
     QCOMPARE(face->text(QAccessible::Description), described);
     QCOMPARE(face->text(QAccessible::Name), QStringLiteral("4"));
 }

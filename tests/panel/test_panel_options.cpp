@@ -122,7 +122,7 @@ private slots:
 };
 
 void TestPanelOptions::firstStartWritesNothingUntilAChange() {
-    TfrTarvex p;
+    TestPanel p;
     QVERIFY(!QFile::exists(OptionsFile()));
     p.cbLineBaudRate->setCurrentIndex(5);
     QVERIFY(QFile::exists(OptionsFile()));
@@ -132,7 +132,7 @@ void TestPanelOptions::firstStartWritesNothingUntilAChange() {
 }
 
 void TestPanelOptions::everyKeystrokeIsSaved() {
-    TfrTarvex p;
+    TestPanel p;
     p.txtLineAddr->clear();
     QTest::keyClick(p.txtLineAddr, Qt::Key_2);
     QCOMPARE(Attribute("comport", "addr"), QStringLiteral("2"));
@@ -142,7 +142,7 @@ void TestPanelOptions::everyKeystrokeIsSaved() {
 
 void TestPanelOptions::savedSettingsComeBack() {
     {
-        TfrTarvex p;
+        TestPanel p;
         p.cbComPort->setCurrentIndex(2);
         p.txtLineAddr->setText("33");
         p.cbLineBaudRate->setCurrentIndex(9);
@@ -150,7 +150,7 @@ void TestPanelOptions::savedSettingsComeBack() {
         p.txtLineTimeout->setText("120");
         p.chkAutoStart->click();
     }
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.cbComPort->currentText(), QStringLiteral("ttyUSB7"));
     QCOMPARE(p.ComPort, 7);
     QCOMPARE(p.txtLineAddr->text(), QStringLiteral("33"));
@@ -175,7 +175,7 @@ void TestPanelOptions::portEntries() {
     QFETCH(QByteArray, comport);
     QFETCH(QString, selected);
     WriteOptions("<options><comport " + comport + "/></options>");
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.cbComPort->currentText(), selected);
     QCOMPARE(p.cbComPort->currentIndex() == -1, selected.isEmpty());
 }
@@ -183,7 +183,7 @@ void TestPanelOptions::portEntries() {
 void TestPanelOptions::badValuesAreIgnored() {
     WriteOptions(R"(<options><comport addr="abc" baudrate="15" format="x" timeout="1.5"/>)"
                  R"(<autorun delay_value="soon"/><style index="7"/></options>)");
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
     QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("9600"));
     QCOMPARE(p.cbLineFormat->currentIndex(), 0);
@@ -201,7 +201,7 @@ void TestPanelOptions::foreignFilesAreNeverOverwritten_data() {
 void TestPanelOptions::foreignFilesAreNeverOverwritten() {
     QFETCH(QByteArray, content);
     WriteOptions(content);
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
     p.txtLineAddr->setText("41");
     p.txtLineAddr->setText("42");
@@ -228,7 +228,7 @@ void TestPanelOptions::nesting() {
                                QByteArray("<x>").repeated(depth - 1) +
                                QByteArray("</x>").repeated(depth - 1) + "</options>";
     WriteOptions(content);
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.txtLineAddr->text(), accepted ? QStringLiteral("33") : QStringLiteral("16"));
     QCOMPARE(p.txtAuthKey->text().isEmpty(), !accepted);
     p.txtLineAddr->setText("44");
@@ -268,7 +268,7 @@ void TestPanelOptions::declaredEncodingsComeBackAsUtf8() {
     QVERIFY(!encoder.hasError());
     WriteOptions(original);
 
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.txtAuthKey->text(), key);
     QCOMPARE(p.txtProxyUser->text(), user);
     QCOMPARE(p.txtProxyPass->text(), password);
@@ -283,7 +283,7 @@ void TestPanelOptions::declaredEncodingsComeBackAsUtf8() {
     QCOMPARE(HttpAttribute(saved, "proxy", "pass"), password);
     QCOMPARE(HttpAttribute(saved, "proxy", "server"), QStringLiteral("прокси.завод"));
     QCOMPARE(Attribute("comport", "addr", saved), QStringLiteral("34"));
-    TfrTarvex again;
+    TestPanel again;
     QCOMPARE(again.txtAuthKey->text(), key);
     QCOMPARE(again.txtProxyUser->text(), user);
 }
@@ -302,7 +302,7 @@ void TestPanelOptions::savedFileIsOwnerOnly() {
         QVERIFY(QFile::setPermissions(OptionsFile(), QFile::ReadOwner | QFile::WriteOwner |
                                                          QFile::ReadGroup | QFile::ReadOther));
     }
-    TfrTarvex p;
+    TestPanel p;
     p.txtProxyPass->setText("secret");
     QTest::mouseClick(p.btnHTTP_Apply, Qt::LeftButton);
     QCOMPARE(HttpAttribute(ReadOptions(), "proxy", "pass"), QStringLiteral("secret"));
@@ -321,7 +321,7 @@ void TestPanelOptions::readOnlyProgramFolder() {
     {
         ReadOnlyFolder readOnly(PanelExeDir());
         QVERIFY(readOnly.ok());
-        TfrTarvex p;
+        TestPanel p;
         QCOMPARE(p.txtLineAddr->text(), QStringLiteral("33"));
         p.txtLineAddr->setText("44");
         p.txtLineAddr->setText("45");
@@ -336,7 +336,7 @@ void TestPanelOptions::readOnlyProgramFolder() {
     QCOMPARE(QFile::permissions(userFile), kOwnerOnly);
 
     ResetLog();
-    TfrTarvex next; // even with the program folder writable again
+    TestPanel next; // even with the program folder writable again
     QCOMPARE(next.txtLineAddr->text(), QStringLiteral("45"));
     next.txtLineAddr->setText("46");
     QCOMPARE(Attribute("comport", "addr", ReadFile(userFile)), QStringLiteral("46"));
@@ -403,7 +403,7 @@ void TestPanelOptions::autostartDelayIsSavedClamped_data() {
 void TestPanelOptions::autostartDelayIsSavedClamped() {
     QFETCH(QString, typed);
     QFETCH(QString, saved);
-    TfrTarvex p;
+    TestPanel p;
     p.txtAutostartDelay->setText(typed);
     QCOMPARE(Attribute("autorun", "delay_value"), saved);
 }
@@ -416,8 +416,8 @@ void TestPanelOptions::autorunStart() {
     QFETCH(int, interval);
     WriteOptions("<options>" + autorun + "</options>");
     SetPanelArguments(arguments);
-    TfrTarvex p;
-    QCOMPARE(p.SilenceMode, silent);
+    TestPanel p;
+    QCOMPARE(p.Session->SilenceMode(), silent);
     QCOMPARE(p.AutostartTimer.isActive(), timer);
     QCOMPARE(p.AutostartTimer.interval(), interval);
 }
@@ -429,26 +429,27 @@ void TestPanelOptions::autorunConnects() {
     SetSerialPortSource([port] { return QStringList{port}; });
     WriteOptions(R"(<options><autorun autostart="1" delay_on="0"/></options>)");
     SetPanelArguments({"tarvex-panel", "/autorun"});
-    TfrTarvex p;
-    QVERIFY(!p.Connected);
-    QTRY_VERIFY_WITH_TIMEOUT(p.OprosTimer.isActive(), 4000);
+    TestPanel p;
+    QVERIFY(!p.Session->isConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        p.Session->connectionState() == TarvexSession::ConnectionState::Polling, 4000);
     QVERIFY(!p.AutostartTimer.isActive()); // once per start
 }
 
 void TestPanelOptions::registrationAtLogOn() {
     WriteOptions("<options/>"); // the registration is looked at while the options load
-    TfrTarvex p;
+    TestPanel p;
     QVERIFY(!p.chkAutorun->isChecked());
     p.chkAutorun->click();
     QVERIFY(AutorunIsRegistered(AutorunCommand()));
     QCOMPARE(ReadOptions(), QByteArray("<options/>")); // the registration is its own store
-    TfrTarvex second;
+    TestPanel second;
     QVERIFY(second.chkAutorun->isChecked());
 
     // A registration made for another copy of the program shows as absent.
     RegisterAutorun("/opt/elsewhere/tarvex-panel /autorun");
     QVERIFY(!AutorunIsRegistered(AutorunCommand()));
-    TfrTarvex third;
+    TestPanel third;
     QVERIFY(!third.chkAutorun->isChecked());
 
     p.chkAutorun->setChecked(true);
@@ -466,7 +467,7 @@ void TestPanelOptions::failedRegistrationIsReported() {
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    TfrTarvex p;
+    TestPanel p;
     p.chkAutorun->click();
     QFile::remove(autostart);
     QVERIFY(!p.chkAutorun->isChecked());
@@ -479,7 +480,7 @@ void TestPanelOptions::visualStyles() {
     QCOMPARE(VisualStyles()[12].Name, QStringLiteral("Terminal"));
     QCOMPARE(VisualStyleIndex(7), -1);
     WriteOptions(R"(<options><style index="5"/></options>)");
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.CurrentStyle, 5);
     QCOMPARE(p.cbStyles->currentText(), QStringLiteral("Office 2007 Black"));
     const QColor black = QApplication::palette().color(QPalette::Window);

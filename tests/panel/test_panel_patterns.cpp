@@ -6,33 +6,25 @@
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
+#include "transport/free_port.h"
 #include "widgets/output_button.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
+// The outputs the panel shows on.
 QList<int> LitOutputs(const TfrTarvex &p) {
     QList<int> lit;
     for (int n = 1; n <= 20; ++n)
-        if (p.DOUTs[n].IsOn)
+        if (p.DoutBtns[n]->Picture() == TzOutputPicture::On)
             lit.append(n);
     return lit;
-}
-
-QList<int> QueuedRegisterWrites(const TfrTarvex &p, int reg) {
-    QList<int> values;
-    for (const TzModbusAnswer &a : p.ModbusAnswerList) {
-        const QByteArray frame = a.Cmd.AsBytes();
-        if (frame.size() == 8 && frame[1] == 6 &&
-            ((uint8_t(frame[2]) << 8) | uint8_t(frame[3])) == reg)
-            values.append((uint8_t(frame[4]) << 8) | uint8_t(frame[5]));
-    }
-    return values;
 }
 
 } // namespace
@@ -155,26 +147,29 @@ void TestPanelPatterns::allOutputs() {
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
     f.sim().command("silent on"); // requests wait, so the queue shows what was queued
-    QTRY_VERIFY_WITH_TIMEOUT(p.FreePort->QueueCount() > 0, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(TarvexSessionTestAccess::FreePort(f.session())->QueueCount() > 0,
+                             2000);
 
     QTest::mouseClick(p.btnAllOnSlow, Qt::LeftButton);
     for (int n = 1; n <= 20; ++n)
-        QCOMPARE(p.DOUTs[n].Btn->Picture(), TzOutputPicture::Pending);
+        QCOMPARE(p.DoutBtns[n]->Picture(), TzOutputPicture::Pending);
     QList<int> expected;
     for (int n = 20; n >= 1; --n)
         expected.append(n);
     QList<int> switchedOn;
-    for (const auto &[output, on] : QueuedOutputWrites(p))
+    for (const auto &[output, on] : QueuedOutputWrites(f.session()))
         if (on)
             switchedOn.append(output);
     QCOMPARE(switchedOn, expected);
 
     QTest::mouseClick(p.btnAllOn, Qt::LeftButton);
-    QCOMPARE(QueuedRegisterWrites(p, TarvexMap::kRegOutputStates17to20), QList<int>{0x000F});
-    QCOMPARE(QueuedRegisterWrites(p, TarvexMap::kRegOutputStates1to16), QList<int>{0xFFFF});
+    QCOMPARE(QueuedRegisterWrites(f.session(), TarvexMap::kRegOutputStates17to20),
+             QList<int>{0x000F});
+    QCOMPARE(QueuedRegisterWrites(f.session(), TarvexMap::kRegOutputStates1to16),
+             QList<int>{0xFFFF});
     f.sim().command("silent off");
-    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[20].Btn->Picture() == TzOutputPicture::On &&
-                                 p.DOUTs[1].Btn->Picture() == TzOutputPicture::On,
+    QTRY_VERIFY_WITH_TIMEOUT(p.DoutBtns[20]->Picture() == TzOutputPicture::On &&
+                                 p.DoutBtns[1]->Picture() == TzOutputPicture::On,
                              5000);
 }
 
@@ -187,12 +182,11 @@ void TestPanelPatterns::patternsOwnTheDisplayWhileRunning() {
     p.btnSnakeOnClick();
     p.SnakeSilence = true; // the display alone: the module keeps every output off
     p.SnakeTimerTimer();
-    QTest::qWait(600); // fresh output states from the module
-    p.InterfaceTimerTimer();
-    QCOMPARE(p.DOUTs[1].Btn->Picture(), TzOutputPicture::On);
+    QSignalSpy states(p.Session, &TarvexSession::outputsChanged);
+    QTRY_VERIFY_WITH_TIMEOUT(states.size() >= 2, 2000); // fresh output states from the module
+    QCOMPARE(p.DoutBtns[1]->Picture(), TzOutputPicture::On);
     p.btnSnakeOnClick(); // stopped: the module's states show again
-    p.InterfaceTimerTimer();
-    QCOMPARE(p.DOUTs[1].Btn->Picture(), TzOutputPicture::Off);
+    QCOMPARE(p.DoutBtns[1]->Picture(), TzOutputPicture::Off);
 }
 
 void TestPanelPatterns::snakeGoesOnAfterTheConnectionEnds() {
@@ -205,16 +199,17 @@ void TestPanelPatterns::snakeGoesOnAfterTheConnectionEnds() {
     p.btnConnectClick(); // disconnect
     QTRY_VERIFY_WITH_TIMEOUT(!p.btnSnakeOn->isEnabled(), 1000);
     QVERIFY(p.SnakeTimer.isActive());
-    const int pending = p.PendingAnswerCount();
+    const int pending = f.session().PendingAnswerCount();
     p.SnakeTimerTimer();
     p.SnakeTimerTimer();
     QCOMPARE(LitOutputs(p).size(), 1);
-    QCOMPARE(p.PendingAnswerCount(), pending); // nothing queued
+    QCOMPARE(f.session().PendingAnswerCount(), pending); // nothing queued
 }
 
 void TestPanelPatterns::expandCollapseAndTestMode() {
     UseFreshPanelDir();
-    RegisterTarvexPanel();
+    WiredSession session;
+    RegisterTarvexPanel(&session);
     TfrmMain mainWindow(QStringList{"tarvex-panel", "test"});
     mainWindow.show();
     auto *p = qobject_cast<TfrTarvex *>(mainWindow.Frame());

@@ -129,11 +129,11 @@ void TestPanelRemote::pollAnswers() {
     TfrTarvex &p = f.panel();
     f.sim().setCoil(TarvexMap::OutputRegister(2), true);
     QVERIFY(f.connectAndPoll());
-    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[2].IsOn, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.Session->output(2).IsOn, 2000);
     f.sim().command("silent on"); // what the answer queues stays waiting
     p.ReqCallback(answer);
     QStringList written;
-    for (const auto &[output, on] : QueuedOutputWrites(p))
+    for (const auto &[output, on] : QueuedOutputWrites(*p.Session))
         written.append(QStringLiteral("%1=%2").arg(output).arg(int(on)));
     QCOMPARE(written.join(' '), switched);
 }
@@ -149,8 +149,8 @@ void TestPanelRemote::pollDrivesTheModule() {
     p.txtAuthKey->setText("Key123");
     p.chkRemoteControl->setChecked(true);
     QVERIFY(f.connectAndPoll());
-    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[5].IsOn, 5000);
-    QCOMPARE(p.DOUTs[5].Btn->Picture(), TzOutputPicture::On);
+    QTRY_VERIFY_WITH_TIMEOUT(p.Session->output(5).IsOn, 5000);
+    QCOMPARE(p.DoutBtns[5]->Picture(), TzOutputPicture::On);
     const QList<SeenRequest> seen = service.seen();
     QVERIFY(!seen.isEmpty());
     QCOMPARE(
@@ -177,7 +177,7 @@ void TestPanelRemote::pollThroughTheProxy() {
     p.txtProxyPass->setText("s3cret");
     p.chkRemoteControl->setChecked(true);
     QVERIFY(f.connectAndPoll());
-    QTRY_VERIFY_WITH_TIMEOUT(p.DOUTs[7].IsOn, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.Session->output(7).IsOn, 5000);
     QVERIFY(service.seen().first().headers.contains("via"));
 }
 
@@ -191,7 +191,7 @@ void TestPanelRemote::noPollWhileDisconnected() {
     p.PHP_Call_TimerTimer();
     QTest::qWait(1500);
     QVERIFY(service.seen().isEmpty());
-    QVERIFY(!p.DOUTs[1].Btn->isEnabled()); // no click can be reported either
+    QVERIFY(!p.DoutBtns[1]->isEnabled()); // no click can be reported either
 }
 
 void TestPanelRemote::silentServiceDoesNotPileUpPolls() {
@@ -222,9 +222,9 @@ void TestPanelRemote::clickIsReportedNotWritten() {
     QVERIFY(f.connectAndPoll());
     p.chkRemoteControl->setChecked(true);
     p.PHP_Call_Timer.stop(); // only the click goes to the service
-    QTest::mouseClick(p.DOUTs[3].Btn, Qt::LeftButton);
-    QCOMPARE(p.DOUTs[3].Btn->Picture(), TzOutputPicture::Pending);
-    QVERIFY(QueuedOutputWrites(p).isEmpty());
+    QTest::mouseClick(p.DoutBtns[3], Qt::LeftButton);
+    QCOMPARE(p.DoutBtns[3]->Picture(), TzOutputPicture::Pending);
+    QVERIFY(QueuedOutputWrites(*p.Session).isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(service.seen().size(), 1, 3000);
     QCOMPARE(service.seen().first().target,
              QByteArray("/control_panel/discret_output_set.php?device_id=01-02-03-04-05-06&key=k"
@@ -247,7 +247,7 @@ void TestPanelRemote::settingsPersist() {
     UseFreshPanelDir();
     WriteOptions(R"(<options><http><auth key="old"/></http></options>)");
     {
-        TfrTarvex p;
+        TestPanel p;
         QCOMPARE(p.txtAuthKey->text(), QStringLiteral("old"));
         p.imgProxySettingsClick();
         QVERIFY(!p.panProxy->isHidden());
@@ -270,7 +270,7 @@ void TestPanelRemote::settingsPersist() {
         QCOMPARE(p.txtProxyServer->text(), QStringLiteral("proxy.plant"));
         QVERIFY(!p.panProxy->isHidden()); // "Отменить" keeps the pop-up open
     }
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.txtAuthKey->text(), QStringLiteral("new"));
     QVERIFY(p.chkProxyUse->isChecked());
     QCOMPARE(p.txtProxyServer->text(), QStringLiteral("proxy.plant"));
@@ -292,7 +292,7 @@ void TestPanelRemote::missingKeyIsMadeAndStored() {
     QFETCH(bool, fresh);
     UseFreshPanelDir();
     WriteOptions("<options>" + http + "</options>");
-    TfrTarvex p;
+    TestPanel p;
     const QString key = p.txtAuthKey->text();
     if (!fresh) {
         QCOMPARE(key, QString());
@@ -344,7 +344,7 @@ void TestPanelRemote::lateAnswersAreIgnored() {
         else if (step == "connect")
             QVERIFY(f.connectAndPoll());
         else if (step == "id")
-            p.SetMAC(QByteArray::fromHex("010203040506"));
+            p.Session->SetMAC(QByteArray::fromHex("010203040506"));
     }
     service.releaseHeld();
     QTRY_COMPARE_WITH_TIMEOUT(HTTPRequest().PendingRequests(), 0, 5000);
@@ -379,7 +379,7 @@ void TestPanelRemote::plainHttpIsNotedOncePerSwitchOn() {
     QCOMPARE(LogLinesStartingWith(kPlainHttpNote), 0); // nothing has been sent yet
     p.PHP_Call_TimerTimer();
     p.PHP_Call_TimerTimer();
-    QTest::mouseClick(p.DOUTs[2].Btn, Qt::LeftButton); // a report goes the same way
+    QTest::mouseClick(p.DoutBtns[2], Qt::LeftButton); // a report goes the same way
     QCOMPARE(LogLinesStartingWith(kPlainHttpNote), https ? 0 : 1);
     QTRY_COMPARE_WITH_TIMEOUT(HTTPRequest().PendingRequests(), 0, 10000);
     p.chkRemoteControl->setChecked(false);
@@ -404,11 +404,11 @@ void TestPanelRemote::serviceFromOptions() {
     QFETCH(QString, service);
     QFETCH(bool, taken);
     UseFreshPanelDir();
-    const QString builtIn = TfrTarvex().ServiceUrl;
+    const QString builtIn = TestPanel().ServiceUrl;
     QVERIFY(builtIn != service);
     WriteOptions("<options><http service=\"" + service.toUtf8() +
                  "\"><auth key=\"k\"/></http></options>");
-    TfrTarvex p;
+    TestPanel p;
     QCOMPARE(p.ServiceUrl, taken ? service : builtIn);
 }
 
@@ -429,7 +429,7 @@ void TestPanelRemote::controlPageOpensOnlyWebPages() {
     for (const QString &scheme : schemes)
         QDesktopServices::setUrlHandler(scheme, &recorder, "open");
     UseFreshPanelDir();
-    TfrTarvex p;
+    TestPanel p;
     p.ServiceUrl = service;
     p.txtAuthKey->setText("k");
     p.imgOpenSirelClick();

@@ -155,14 +155,14 @@ void TestPanelSearch::doubleClickWhileSearchingFindsThePortBusy() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     TfrmFindDevice engine;
-    p.SilenceMode = true;
+    p.Session->SetSilenceMode(true);
     p.cbLineBaudRate->setCurrentText("115200");
     p.txtLineTimeout->setText("10");
     ClickSearchIcon(p);
     QTRY_VERIFY_WITH_TIMEOUT(ListLines(p.FindListBox).contains("[16] Tarvex"), 8000);
     p.FindListBoxDblClick();
     QVERIFY(LogHasLine(QStringLiteral("Выбранный СОМ-порт занят или недоступен"), LogColor::Navy));
-    QVERIFY(!p.Connected);
+    QVERIFY(!p.Session->isConnected());
     p.FindStop();
 }
 
@@ -266,7 +266,7 @@ void TestPanelSearch::sweepFindsTheModuleAtItsSettings() {
     QCOMPARE(p.cbLineFormat->currentText(), QStringLiteral("MODBUS RTU 8N2"));
     QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("15")); // the minimum at 19200
     QVERIFY(f.connectAndPoll(5000));
-    QVERIFY(p.Connected);
+    QVERIFY(p.Session->isConnected());
 }
 
 void TestPanelSearch::foundListSavedFromTheContextMenu() {

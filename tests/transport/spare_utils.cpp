@@ -2,7 +2,9 @@
 
 #include "transport/utils.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 #include <stdexcept>
@@ -74,4 +76,15 @@ QString MsToTimeText(uint32_t ms) {
     const TzSplitMs t = SplitMs(ms);
     return QString::number(t.hours) + ":" + TwoDigits(uint8_t(t.minutes)) + ":" +
            TwoDigits(uint8_t(t.seconds)) + "." + QString::number(t.milliseconds);
+}
+
+void WaitWithMessages(uint32_t ms) {
+    const uint32_t start = GetTickCount();
+    for (;;) {
+        const bool reached = uint32_t(GetTickCount() - start) >= ms;
+        QThread::msleep(10);
+        QCoreApplication::processEvents();
+        if (reached)
+            return;
+    }
 }

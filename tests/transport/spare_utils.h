@@ -20,3 +20,6 @@ bool SaveResourceToFile(const QString &resourceName, const QString &fileName);
 
 int32_t TimeToMs(uint16_t hours, uint16_t minutes, uint16_t seconds, uint16_t milliseconds);
 QString MsToTimeText(uint32_t ms); // "1:02:03.4": whole days dropped, ms without leading zeros
+
+// Returns after ms milliseconds, handling GUI events every 10 ms meanwhile.
+void WaitWithMessages(uint32_t ms);

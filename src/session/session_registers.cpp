@@ -1,9 +1,9 @@
+#include "log_colours.h"
 #include "model/modbus_answer_rule.h"
 #include "model/modbus_frames.h"
 #include "model/register_map.h"
-#include "tarvex.h"
-#include "tools/port_observers.h"
-#include "tools/temp_log.h"
+#include "tarvex_session.h"
+#include "transport/free_port.h"
 #include "transport/utils.h"
 
 #include <QLocale>
@@ -30,8 +30,8 @@ const PerOutputTag kPerOutputTags[] = {{"Реле #", TarvexMap::kOffsetCoil, tr
 
 } // namespace
 
-bool TfrTarvex::QueueRequest(TzTag *tag, const TStringBytes &frame, int priority,
-                             TzPortObsRec &rec) {
+bool TarvexSession::QueueRequest(TzTag *tag, const TStringBytes &frame, int priority,
+                                 TzPortObsRec &rec) {
     if (!FreePort)
         return false;
     const int addr = tag->Device ? tag->Device->DevAddr : 0;
@@ -48,10 +48,8 @@ bool TfrTarvex::QueueRequest(TzTag *tag, const TStringBytes &frame, int priority
     pending.Mode = mmRTU;
     pending.Cmd = frame;
     pending.TimeStamp = GetTickCount();
-    {
-        std::lock_guard lock(LineCS);
-        ModbusAnswerList.push_back(pending);
-    }
+    ModbusAnswerList.push_back(pending);
+    emit queueLengthChanged(PendingAnswerCount());
 
     rec.Port = tag->Device ? tag->Device->Port : 0;
     rec.Index = int(pending.Code);
@@ -59,11 +57,11 @@ bool TfrTarvex::QueueRequest(TzTag *tag, const TStringBytes &frame, int priority
     rec.Reg = tag->Reg;
     rec.Cmd = frame.AsBytes();
     rec.Name = tag->OPCName;
-    ObserversAddRequest(rec);
+    emit frameSent(rec);
     return true;
 }
 
-bool TfrTarvex::GetModbusRegRTU(TzTag *tag) {
+bool TarvexSession::GetModbusRegRTU(TzTag *tag) {
     if (!tag)
         return false;
     TzPortObsRec rec;
@@ -74,11 +72,11 @@ bool TfrTarvex::GetModbusRegRTU(TzTag *tag) {
     return true;
 }
 
-bool TfrTarvex::GetModbusRegRTU2(int id) {
-    return Device && GetModbusRegRTU(Device->GetTagByID(id));
+bool TarvexSession::GetModbusRegRTU2(int id) {
+    return GetModbusRegRTU(Device->GetTagByID(id));
 }
 
-bool TfrTarvex::SetModbusRegRTU(TzTag *tag, double value) {
+bool TarvexSession::SetModbusRegRTU(TzTag *tag, double value) {
     TStringBytes frame;
     double sent = 0;
     if (!tag || !BuildWriteRequest(*tag, value, frame, sent))
@@ -94,27 +92,26 @@ bool TfrTarvex::SetModbusRegRTU(TzTag *tag, double value) {
     return accepted;
 }
 
-void TfrTarvex::SetRegByID(int id, double value, bool forced) {
-    // Writes for a module that does not answer would only pile up in the queue.
-    if (!Connected || !Device || Link.Lost())
-        return;
+bool TarvexSession::SetRegByID(int id, double value, bool forced) {
+    if (!isConnected() || Link.Lost())
+        return false;
     TzTag *tag = Device->GetTagByID(id);
     if (!tag)
-        return;
+        return false;
     if (forced)
         tag->ForceOnce = true;
-    SetModbusRegRTU(tag, value);
+    return SetModbusRegRTU(tag, value);
 }
 
-bool TfrTarvex::TryValueByID(int id, double &value) const {
-    const TzTag *tag = Device ? Device->GetTagByID(id) : nullptr;
+bool TarvexSession::TryValueByID(int id, double &value) const {
+    const TzTag *tag = Device->GetTagByID(id);
     if (!tag || !tag->Enabled || tag->Quality != kQualityGood || tag->ModbusError)
         return false;
     value = tag->Value();
     return true;
 }
 
-bool TfrTarvex::TryValueByID(int id, int &value) const {
+bool TarvexSession::TryValueByID(int id, int &value) const {
     double v = 0;
     if (!TryValueByID(id, v))
         return false;
@@ -122,16 +119,15 @@ bool TfrTarvex::TryValueByID(int id, int &value) const {
     return true;
 }
 
-void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes &answer,
-                                  uint32_t errCode) {
-    // Only this thread adds or removes records, so the search needs no lock.
+void TarvexSession::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes &answer,
+                                      uint32_t errCode) {
     const auto pending = std::find_if(ModbusAnswerList.begin(), ModbusAnswerList.end(),
                                       [uid](const TzModbusAnswer &a) { return a.Code == uid; });
     if (pending == ModbusAnswerList.end()) {
-        TempLogAdd(QStringLiteral("Неизвестный UID (%1):   Ответ: %2")
-                       .arg(uid)
-                       .arg(BytesToDottedDecimal(answer)),
-                   LogColor::DarkRed);
+        Log(QStringLiteral("Неизвестный UID (%1):   Ответ: %2")
+                .arg(uid)
+                .arg(BytesToDottedDecimal(answer)),
+            LogColor::DarkRed);
         return;
     }
     if (errCode == kErrCancelled) {
@@ -145,7 +141,7 @@ void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes 
     rec.Port = comPort;
     rec.Index = int(uid);
     rec.Cmd = answer.AsBytes();
-    ObserversAddAnswer(rec);
+    emit answerReceived(rec);
 
     TzTag *tag = pending->Tag;
     if (tag) {
@@ -164,54 +160,78 @@ void TfrTarvex::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBytes 
         }
         if (decoded) {
             rec.Value = NumberText(tag->Value());
-            ObserversAddAnswer(rec);
+            emit answerReceived(rec);
+            AnswerRead(tag);
         }
-        // An exception answer is no value, but it shows that the module hears the panel.
-        if (Connected)
+        // An exception answer is no value, but it shows that the module hears the session.
+        if (isConnected())
             LinkEvent(decoded || exception ? Link.Heard(GetTickCount())
                                            : Link.Unheard(GetTickCount()));
         FirstReadAnswered(tag, decoded);
         if (exception) {
             rec.Value = QStringLiteral("ErrCode: ") + tag->ModbusErrorCodeStr;
-            ObserversAddAnswer(rec);
+            emit answerReceived(rec);
             const int code = tag->ModbusErrorCode;
             const int index = (code >= 1 && code <= 8) ? code : 9;
-            TempLogSetErrors(code, ++ModbusErrors[index]);
+            emit exceptionCounted(code, ++ModbusErrors[index]);
         } else if (decoded) {
             rec.Value = tag->ValueStr;
-            ObserversAddAnswer(rec);
+            emit answerReceived(rec);
         }
         if (tag->Quality == kQualityGood && tag->Device)
             tag->Device->Status = dsGood;
     }
     ForgetPendingAnswer(pending);
-    if (errCode == kErrPortClosed && Connected)
+    if (errCode == kErrPortClosed && isConnected())
         PortGone();
 }
 
-void TfrTarvex::ForgetPendingAnswer(std::list<TzModbusAnswer>::iterator pending) {
+void TarvexSession::ForgetPendingAnswer(std::list<TzModbusAnswer>::iterator pending) {
     TzTag *const tag = pending->Tag;
-    {
-        std::lock_guard lock(LineCS);
-        ModbusAnswerList.erase(pending);
-    }
+    ModbusAnswerList.erase(pending);
+    emit queueLengthChanged(PendingAnswerCount());
     if (tag && tag == PulseTag)
         ReleasePulse(); // the first contact's tag served this one request
 }
 
-int TfrTarvex::PendingAnswerCount() {
-    std::lock_guard lock(LineCS);
-    return int(ModbusAnswerList.size());
+// What a decoded answer tells those who follow the session.
+void TarvexSession::AnswerRead(const TzTag *tag) {
+    switch (tag->ID) {
+    case TarvexMap::kRegOutputStates1to16:
+    case TarvexMap::kRegOutputStates17to20:
+        ReadOutputStates(tag->ID);
+        break;
+    case TarvexMap::kRegSupplyVoltage:
+    case TarvexMap::kRegPowerStatus:
+        emit supplyChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+void TarvexSession::ReadOutputStates(int id) {
+    int bits = 0;
+    if (!TryValueByID(id, bits)) // an exception answer brings no states
+        return;
+    const bool low = id == TarvexMap::kRegOutputStates1to16;
+    const int first = low ? 1 : 17;
+    const int last = low ? 16 : kOutputCount;
+    for (int n = first; n <= last; ++n) {
+        DOUTs[n].IsOn = IsBitSet(bits, n - first);
+        DOUTs[n].StateKnown = true;
+    }
+    emit outputsChanged();
 }
 
 // Asks the worker rather than the pending records: the worker lets go of a request as its
 // exchange ends, the record goes only once its answer has been handled.
-bool TfrTarvex::ReadWaiting(int id) const {
-    const TzTag *tag = Device ? Device->GetTagByID(id) : nullptr;
+bool TarvexSession::ReadWaiting(int id) const {
+    const TzTag *tag = Device->GetTagByID(id);
     return tag && FreePort && FreePort->HoldsFrame(BuildReadRequest(*tag));
 }
 
-void TfrTarvex::AddOtherTarvexTags(TzDevice *device) {
+void TarvexSession::AddOtherTarvexTags(TzDevice *device) {
     for (const PerOutputTag &kind : kPerOutputTags) {
         for (int n = 1; n <= TarvexMap::kOutputCount; ++n) {
             TzTag *tag = device->AddTag();
@@ -241,19 +261,25 @@ void TfrTarvex::AddOtherTarvexTags(TzDevice *device) {
             tag->OnResponse = [this](TzTag *t) { ShimAllCallback(t); };
 }
 
-void TfrTarvex::StatusSafeCallback(TzTag *tag) {
+void TarvexSession::StatusSafeCallback(TzTag *tag) {
+    bool changed = false;
     if (tag->ID == TarvexMap::kRegSafeStates17to20) {
         const int bits = int(std::trunc(tag->Value()));
         for (int n = 17; n <= TarvexMap::kOutputCount; ++n)
             DOUTs[n].ShimSafe = IsBitSet(bits, n - 17) ? 1 : 0;
+        changed = true;
     }
     int bits = 0;
-    if (TryValueByID(TarvexMap::kRegSafeStates1to16, bits))
+    if (TryValueByID(TarvexMap::kRegSafeStates1to16, bits)) {
         for (int n = 1; n <= 16; ++n)
             DOUTs[n].ShimSafe = IsBitSet(bits, n - 1) ? 1 : 0;
+        changed = true;
+    }
+    if (changed)
+        emit pwmChanged();
 }
 
-void TfrTarvex::ShimAllCallback(TzTag *tag) {
+void TarvexSession::ShimAllCallback(TzTag *tag) {
     int first = 0;
     if (tag->ID == TarvexMap::kTagPwmBlock1)
         first = 1;
@@ -271,4 +297,5 @@ void TfrTarvex::ShimAllCallback(TzTag *tag) {
         out.ShimPeriod = word(kOutputBytes * k + 2);
         out.ShimKoef = word(kOutputBytes * k + 4);
     }
+    emit pwmChanged();
 }

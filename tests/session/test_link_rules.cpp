@@ -1,8 +1,8 @@
-// The rules behind the panel's link display, without a window: when the module counts as lost
+// The rules behind the session's link state, without a module: when the module counts as lost
 // and back, and how often a read of the first full read is asked again.
 #include "model/tag.h"
-#include "panel/first_read.h"
-#include "panel/link_state.h"
+#include "session/first_read.h"
+#include "session/link_state.h"
 
 #include <QTest>
 
@@ -111,5 +111,5 @@ void TestLinkRules::firstReadRetries() {
     QVERIFY(!reads.Waiting());
 }
 
-QTEST_MAIN(TestLinkRules)
+QTEST_GUILESS_MAIN(TestLinkRules)
 #include "test_link_rules.moc"
