@@ -3,7 +3,10 @@
 #include "application.h"
 #include "main_window.h"
 #include "panel/find_device.h"
+#include "panel/panel_environment.h"
 #include "panel/tarvex.h"
+#include "session/remote_control.h"
+#include "session/session_options.h"
 #include "session/tarvex_session.h"
 #include "tarvex_registration.h"
 #include "tools/port_observers.h"
@@ -20,11 +23,22 @@ void WireSessionToTools(TarvexSession &session) {
     QObject::connect(&session, &TarvexSession::answerReceived, &session, &ObserversAddAnswer);
 }
 
+void WireOptionsToTools(TzSessionOptions &options, TzRemoteControl &remote) {
+    QObject::connect(&options, &TzSessionOptions::logLine, &options, &TempLogAdd);
+    QObject::connect(&remote, &TzRemoteControl::logLine, &remote, &TempLogAdd);
+}
+
 TzPanelApp::TzPanelApp(const QStringList &arguments) {
     m_session = std::make_unique<TarvexSession>();
     WireSessionToTools(*m_session);
+    m_options =
+        std::make_unique<TzSessionOptions>(*m_session, PanelExeDir(), PanelConfigDir(), arguments);
+    m_remote = std::make_unique<TzRemoteControl>(*m_session, m_http, *m_options);
+    WireOptionsToTools(*m_options, *m_remote);
+    m_options->LoadOptions();
+    m_remote->LoadHTTPOptions();
     // The panel module registers its frame class before the main window asks for it.
-    RegisterTarvexPanel(m_session.get());
+    RegisterTarvexPanel(m_session.get(), m_options.get(), m_remote.get());
     m_mainWindow = std::make_unique<TfrmMain>(arguments);
     m_verInfo = std::make_unique<TfrmVerInfo>(m_mainWindow.get());
     m_findDevice = std::make_unique<TfrmFindDevice>();
@@ -51,5 +65,7 @@ TzPanelApp::~TzPanelApp() {
     m_findDevice.reset();
     m_verInfo.reset();
     m_mainWindow.reset();
+    m_remote.reset();
+    m_options.reset();
     m_session.reset();
 }

@@ -14,7 +14,6 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
-class QDomElement;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -23,7 +22,11 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QToolButton;
+class TzAutorunPanel;
 class TzOutputButton;
+class TzRemoteControl;
+class TzRemotePanel;
+class TzSessionOptions;
 struct TzFindLine;
 
 // The Tarvex control panel: the whole working surface of the main window, bound to a session
@@ -34,13 +37,16 @@ struct TzFindLine;
 // tarvex_connect.cpp (the connect button and the connection as shown), tarvex_display.cpp (the
 // status labels, the link and the test functions), tarvex_outputs.cpp (output buttons),
 // tarvex_pwm.cpp (PWM panel), tarvex_module.cpp (module settings, reboot and ID) and
-// tarvex_options.cpp (options file, autorun, visual style), tarvex_search.cpp (device search),
-// tarvex_test_patterns.cpp (test patterns), tarvex_remote.cpp (remote control over HTTP).
+// tarvex_options.cpp (the connection fields in the options), tarvex_search.cpp (device search),
+// tarvex_test_patterns.cpp (test patterns). The remote control's pop-up (TzRemotePanel) and the
+// autorun pop-up with the style list (TzAutorunPanel) are views of their own.
 class TfrTarvex : public QFrame {
     Q_OBJECT
 public:
-    // The session must outlive the panel.
-    explicit TfrTarvex(TarvexSession *session, QWidget *owner = nullptr);
+    // The session, its options and its remote control must outlive the panel; the options are
+    // loaded before the panel shows them.
+    TfrTarvex(TarvexSession *session, TzSessionOptions *options, TzRemoteControl *remote,
+              QWidget *owner = nullptr);
     ~TfrTarvex() override;
 
     TarvexSession *const Session;
@@ -69,18 +75,10 @@ public:
     int ArrowStep = 1;
     int CurrDoutIndx = 1;
     QString ExeDir;
-    QString UserConfigDir;             // takes the options when ExeDir cannot be written
-    bool OptionsFailureLogged = false; // a failed save is logged once
-    bool Autorun_mini = false;
-    bool Autostart = false;
-    bool Autostart_Delay_On = false;
-    int Autostart_Delay_Value = 10;
-    int CurrentStyle = 12; // the visual style's number
 
     QTimer AniTimer;       // dots under the connect button, 100 ms
     QTimer InterfaceTimer; // shows or hides the test functions, 500 ms
     QTimer ArrowTimer;     // arrow animation, 30 ms
-    QTimer AutostartTimer; // one connection after an autorun start
 
     // --- frame, labels and message boxes (tarvex_frame.cpp)
     void ButtonsEnabled(bool enabled);
@@ -133,15 +131,6 @@ public:
     void SetDOUT_Temp(int output);     // shows the pending picture
     void ShowOutputStates();           // the module's states, unless a test sequence runs
 
-    // --- options, autorun and visual style (tarvex_options.cpp)
-    void LoadOptions();
-    void SaveOptions();
-    void chkAutorunClick(QWidget *sender);
-    void AutostartTimerTimer();
-    void AdvFormStyler1Change();
-    QString OptionsPath() const; // the options file read: see TzOptionsFile
-    void StoreOptions(const std::function<void(QDomElement &root)> &change);
-
     // --- device search (tarvex_search.cpp; the engine is TfrmFindDevice)
     void imgFindDeviceClick();
     bool FindStart();
@@ -183,26 +172,6 @@ public:
     bool SnakeExpanded = false;
     QTimer SnakeTimer;
     QTimer Runner_Timer;
-
-    // --- remote control over HTTP (tarvex_remote.cpp)
-    void PHP_Call_TimerTimer();
-    void ReqCallback(const QString &answer);
-    void ReportOutputClick(int output);
-    void imgOpenSirelClick();
-    void imgProxySettingsClick();
-    void btnHTTP_ApplyClick();
-    void btnHTTP_CancelClick();
-    void SaveHTTPOptions();
-    void LoadHTTPOptions();
-    QString ServicePage(const QString &page) const;
-    void ApplyProxySettings();
-    void NotePlainHttp();
-    static QString RandomString(int length);
-    // The web service; an options file names the maker's (attribute "service" of "http").
-    QString ServiceUrl = QStringLiteral("http://service.example/control_panel/");
-    QTimer PHP_Call_Timer;
-    quint64 RemoteSession = 0;   // counts switchings of remote control: late answers are dropped
-    bool PlainHttpNoted = false; // the note that http is unencrypted, once per switch-on
 
     // --- PWM panel (tarvex_pwm.cpp)
     void btnDOUT1PanClick(int output);
@@ -264,29 +233,8 @@ public:
     QLineEdit *txtTimeout = nullptr;
     QPushButton *btnRS485_Apply = nullptr;
 
-    QFrame *panAutorun = nullptr;
-    QCheckBox *chkAutorun = nullptr;
-    QCheckBox *chkAutoStart = nullptr;
-    QCheckBox *chkAutoStartDelay = nullptr;
-    QLineEdit *txtAutostartDelay = nullptr;
-    QCheckBox *chkAutorunMini = nullptr;
-    QPushButton *btnSaveForAutorun = nullptr;
-    QPushButton *btnAutorun = nullptr;
-    QComboBox *cbStyles = nullptr;
-
-    QCheckBox *chkRemoteControl = nullptr;
-    QLabel *imgProxySettings = nullptr;
-    QLabel *imgOpenSirel = nullptr;
-    QFrame *panProxy = nullptr;
-    QLineEdit *txtAuthKey = nullptr;
-    QCheckBox *chkProxyUse = nullptr;
-    QCheckBox *chkProxyNeedPass = nullptr;
-    QLineEdit *txtProxyServer = nullptr;
-    QLineEdit *txtProxyPort = nullptr;
-    QLineEdit *txtProxyUser = nullptr;
-    QLineEdit *txtProxyPass = nullptr;
-    QPushButton *btnHTTP_Cancel = nullptr;
-    QPushButton *btnHTTP_Apply = nullptr;
+    TzAutorunPanel *panAutorun = nullptr;
+    TzRemotePanel *panProxy = nullptr;
 
     QFrame *panSnake = nullptr;
     QLabel *labSnakeCaption = nullptr;
@@ -317,6 +265,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    TzSessionOptions *const Options;
+    TzRemoteControl *const Remote;
+
     void CreateFrameWidgets();
     void CreateStatusLabels();
     void CreateToolButtons();
@@ -325,13 +276,13 @@ private:
     void CreateDoutBtns();
     void CreatePwmPanel();
     void CreateTestPanel();
-    void CreateRemoteControl();
     void PlaceTestPanel();
     void CreateSearchPanel();
     void ReleaseSearchEngine();
     void SetConnectionFieldsEnabled(bool enabled);
-    void CreateAutorunPanel();
-    void CreateStyleChooser();
+    // The connection fields from the options, and back into them (saved unless InitMode).
+    void ShowConnectionOptions();
+    void SaveConnectionOptions();
     int FindPortEntry(int number) const;
     void CreateShimBtns(QWidget *area);
     void ConnectTimers();

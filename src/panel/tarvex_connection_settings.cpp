@@ -99,7 +99,7 @@ void TfrTarvex::cbComPortChange() {
     // Another port chosen: the session no longer waits for a vanished one to come back.
     if (ComPortName != Session->lineSettings().portName)
         Session->stopWaitingForPort();
-    SaveOptions();
+    SaveConnectionOptions();
 }
 
 bool TfrTarvex::CheckBlinkEditInt(QLineEdit *field, int &value, int minimum, int maximum) {

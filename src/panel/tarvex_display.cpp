@@ -1,3 +1,5 @@
+#include "autorun_panel.h"
+#include "remote_panel.h"
 #include "tarvex.h"
 #include "widgets/win_color.h"
 
@@ -27,18 +29,11 @@ void SetColours(QLabel *label, quint32 background, quint32 text) {
 // before it hides.
 void TfrTarvex::ShowTestFunctions() {
     const bool testMode = TestMode();
-    if (!testMode) {
-        if (!panProxy->isHidden()) {
-            panProxy->hide();
-            imgOpenSirel->hide();
-        }
-        if (SnakeExpanded)
-            labClosePanSnakeClick();
-    }
-    // Hiding the switch leaves remote control running.
-    for (QWidget *control : std::initializer_list<QWidget *>{panSnake, cbStyles, chkRemoteControl,
-                                                             imgProxySettings, imgOpenSirel})
-        control->setVisible(testMode);
+    if (!testMode && SnakeExpanded)
+        labClosePanSnakeClick();
+    panSnake->setVisible(testMode);
+    panAutorun->ShowTestFunctions(testMode);
+    panProxy->ShowTestFunctions(testMode);
 }
 
 // The flag belongs to the main window, which tells nobody when it changes.

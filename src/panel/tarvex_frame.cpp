@@ -1,4 +1,6 @@
+#include "autorun_panel.h"
 #include "panel_environment.h"
+#include "remote_panel.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
@@ -41,13 +43,14 @@ QLabel *MakeValueLabel(QWidget *parent, const QString &name, const QString &capt
 
 } // namespace
 
-TfrTarvex::TfrTarvex(TarvexSession *session, QWidget *owner) : QFrame(owner), Session(session) {
+TfrTarvex::TfrTarvex(TarvexSession *session, TzSessionOptions *options, TzRemoteControl *remote,
+                     QWidget *owner)
+    : QFrame(owner), Session(session), Options(options), Remote(remote) {
     InitMode = true;
     setObjectName(QStringLiteral("TfrTarvex"));
     setMinimumSize(700, 550);
 
     ExeDir = PanelExeDir();
-    UserConfigDir = PanelConfigDir();
 
     AniSlide = 0;
     AniDirect = 1;
@@ -58,10 +61,8 @@ TfrTarvex::TfrTarvex(TarvexSession *session, QWidget *owner) : QFrame(owner), Se
 
     EnumSerialPorts();
     ClearLabels(QStringLiteral("..."));
-    LoadOptions();
+    ShowConnectionOptions();
     CreateDoutBtns();
-
-    LoadHTTPOptions();
 
     ConnectTimers();
     BindSession();
@@ -75,8 +76,7 @@ TfrTarvex::TfrTarvex(TarvexSession *session, QWidget *owner) : QFrame(owner), Se
 
 TfrTarvex::~TfrTarvex() {
     ReleaseSearchEngine();
-    for (QTimer *timer : {&AniTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer, &SnakeTimer,
-                          &Runner_Timer, &PHP_Call_Timer})
+    for (QTimer *timer : {&AniTimer, &InterfaceTimer, &ArrowTimer, &SnakeTimer, &Runner_Timer})
         timer->stop();
 }
 
@@ -172,10 +172,9 @@ void TfrTarvex::CreateFrameWidgets() {
     CreateSearchPanel();
     CreateModulePanel();
     CreatePwmPanel();
-    CreateAutorunPanel();
-    CreateStyleChooser();
+    panAutorun = new TzAutorunPanel(*Options, this);
     CreateTestPanel();
-    CreateRemoteControl();
+    panProxy = new TzRemotePanel(*Remote, this);
     ButtonsEnabled(false);
 
     // A toggle by mouse, keyboard or assistive technology opens or closes the button's panel.

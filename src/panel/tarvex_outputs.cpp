@@ -1,3 +1,4 @@
+#include "session/remote_control.h"
 #include "tarvex.h"
 #include "widgets/output_button.h"
 
@@ -42,12 +43,8 @@ void TfrTarvex::CreateDoutBtns() {
 void TfrTarvex::btnDOUT1_Click(int output) {
     CloseAllPanel();
     SetDOUT_Temp(output);
-    const bool on = !Session->output(output).IsOn;
     // Under remote control the service decides: the click is only reported to it.
-    if (chkRemoteControl->isChecked())
-        ReportOutputClick(output);
-    else
-        Session->setOutput(output, on);
+    Remote->toggleOutput(output);
 }
 
 void TfrTarvex::SetDOUT(int output, bool on) {

@@ -1,3 +1,4 @@
+#include "remote_panel.h"
 #include "support/program_files.h"
 #include "tarvex.h"
 #include "tools/port_observer_window.h"

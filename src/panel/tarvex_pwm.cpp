@@ -87,7 +87,7 @@ void TfrTarvex::CreatePwmPanel() {
     chkShimSecure->setToolTip(Hint("Безопасное состояние выхода\r\n(выставляется сразу после "
                                    "включения или перезагрузки)"));
     chkShimSecure->setGeometry(10, fieldsTop + 86, 250, 22);
-    connect(chkShimSecure, &QCheckBox::clicked, this, &TfrTarvex::SaveOptions);
+    connect(chkShimSecure, &QCheckBox::clicked, this, &TfrTarvex::SaveConnectionOptions);
 
     const QString buttonsHint =
         Hint("Кнопка \"Применить\":\r\n Настройки будут применены сразу\r\n (только для текущего "

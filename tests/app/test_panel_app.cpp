@@ -87,12 +87,12 @@ void TestPanelApp::testFunctionsFollowTheMainWindow() {
 
     panel->InterfaceTimerTimer();
     QCOMPARE(!panel->panSnake->isHidden(), shown);
-    QCOMPARE(!panel->cbStyles->isHidden(), shown);
+    QCOMPARE(!panel->findChild<QWidget *>("cbStyles")->isHidden(), shown);
 
     program.MainWindow().SysCommand(kCmdTestMode);
     panel->InterfaceTimerTimer();
     QCOMPARE(!panel->panSnake->isHidden(), !shown);
-    QCOMPARE(!panel->chkRemoteControl->isHidden(), !shown);
+    QCOMPARE(!panel->findChild<QWidget *>("chkRemoteControl")->isHidden(), !shown);
 }
 
 void TestPanelApp::toolButtonsShowTheProgramsWindows() {

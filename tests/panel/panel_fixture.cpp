@@ -16,6 +16,14 @@ WiredSession::WiredSession() {
     WireSessionToTools(*this);
 }
 
+SessionParts::SessionParts(TarvexSession &session)
+    : Options(session, PanelExeDir(), PanelConfigDir(), PanelArguments()),
+      Remote(session, Http, Options) {
+    WireOptionsToTools(Options, Remote);
+    Options.LoadOptions();
+    Remote.LoadHTTPOptions();
+}
+
 PanelFixture::PanelFixture(const QStringList &simArgs) : m_module(simArgs) {
     UseFreshPanelDir();
     if (!m_module.ok())
@@ -23,7 +31,8 @@ PanelFixture::PanelFixture(const QStringList &simArgs) : m_module(simArgs) {
     WireSessionToTools(m_module.session());
     const QString port = m_module.sim().portPath();
     SetSerialPortSource([port] { return QStringList{port}; });
-    m_panel = std::make_unique<TfrTarvex>(&m_module.session());
+    m_parts = std::make_unique<SessionParts>(m_module.session());
+    m_panel = std::make_unique<TfrTarvex>(&m_module.session(), &m_parts->Options, &m_parts->Remote);
     m_panel->frmTempLog = LogWindow();
     m_panel->resize(700, 550);
     m_panel->show();
@@ -32,6 +41,7 @@ PanelFixture::PanelFixture(const QStringList &simArgs) : m_module(simArgs) {
 
 PanelFixture::~PanelFixture() {
     m_panel.reset();
+    m_parts.reset();
     SetSerialPortSource(nullptr);
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "panel/tarvex.h"
+#include "session/remote_control.h"
+#include "session/session_options.h"
 #include "session_fixture.h"
+#include "support/http_request.h"
 
 #include <QStringList>
 
@@ -15,15 +18,27 @@ public:
     WiredSession();
 };
 
-// Holds a panel's session so that it is built before the panel and outlives it.
+// The options and the remote control of a session, built, wired to the message log and loaded
+// as the program does it, from the panel's folders and command line (UseFreshPanelDir).
+struct SessionParts {
+    explicit SessionParts(TarvexSession &session);
+    TzHTTP_Request Http;
+    TzSessionOptions Options;
+    TzRemoteControl Remote;
+};
+
+// Holds a panel's session and its parts so that they are built before the panel and outlive it.
 struct TestPanelSession {
     WiredSession OwnSession;
+    SessionParts Parts{OwnSession};
 };
 
 // A panel bound to a session of its own, for tests without a module.
 class TestPanel : private TestPanelSession, public TfrTarvex {
 public:
-    TestPanel() : TfrTarvex(&OwnSession) {}
+    TestPanel() : TfrTarvex(&OwnSession, &Parts.Options, &Parts.Remote) {}
+    TzSessionOptions &options() { return Parts.Options; }
+    TzRemoteControl &remote() { return Parts.Remote; }
 };
 
 // A panel wired to its own tarvex-sim over a real pseudo-terminal, through a session wired as
@@ -36,6 +51,8 @@ public:
     bool ok() const { return m_ok; }
     TfrTarvex &panel() { return *m_panel; }
     TarvexSession &session() { return m_module.session(); }
+    TzSessionOptions &options() { return m_parts->Options; }
+    TzRemoteControl &remote() { return m_parts->Remote; }
     SimProcess &sim() { return m_module.sim(); }
 
     void clickConnect();                       // a mouse click on the connect button
@@ -47,6 +64,7 @@ public:
 
 private:
     SessionFixture m_module;
+    std::unique_ptr<SessionParts> m_parts;
     std::unique_ptr<TfrTarvex> m_panel;
     bool m_ok = false;
 };

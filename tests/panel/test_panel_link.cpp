@@ -1,7 +1,5 @@
 // What the panel shows of its session's link to a simulated module: a module that stops
-// answering, and remote control waiting for the module's ID.
-#include "http_test_server.h"
-#include "model/register_map.h"
+// answering. (Remote control waiting for the module's ID: tests/session/test_remote_control.cpp.)
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
@@ -41,7 +39,6 @@ private slots:
     void cleanupTestCase() { DeleteLogWindow(); }
 
     void silentModuleIsShownLost();
-    void remoteControlWaitsForTheId();
 };
 
 void TestPanelLink::silentModuleIsShownLost() {
@@ -91,32 +88,6 @@ void TestPanelLink::silentModuleIsShownLost() {
     QVERIFY(p.btnReset->isEnabled());
     QCOMPARE(LogCount(kLost), 1);
     QCOMPARE(LogCount(kRestored), 1);
-}
-
-void TestPanelLink::remoteControlWaitsForTheId() {
-    TestWebServer service;
-    QVERIFY(service.isListening());
-    service.setReply("/control_panel/discret_outputs.php", {200, "text/plain", ""});
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    p.ServiceUrl = service.url("/control_panel/");
-    p.chkRemoteControl->setChecked(true);
-    f.sim().setException(TarvexMap::kRegId1, 2, 4); // the ID read fails, its retries too
-    QVERIFY(f.connectAndPoll(6000));
-    QCOMPARE(p.txtMAC->text(), QStringLiteral("AA-BB-CC-DD-EE-FF"));
-    QTest::mouseClick(p.DoutBtns[4], Qt::LeftButton); // would be reported to the service
-    QTest::qWait(2500);                               // two ticks of remote control
-    QVERIFY(service.seen().isEmpty());
-
-    // A new connection reads the ID, and remote control goes on with it.
-    f.clickConnect();
-    QVERIFY(!p.Session->isConnected());
-    QVERIFY(f.connectAndPoll());
-    QCOMPARE(p.txtMAC->text(), QStringLiteral("01-2A-00-FF-10-0B"));
-    QTRY_VERIFY_WITH_TIMEOUT(!service.seen().isEmpty(), 3000);
-    for (const SeenRequest &request : service.seen())
-        QVERIFY2(request.target.contains("device_id=01-2A-00-FF-10-0B"), request.target.data());
 }
 
 QTEST_MAIN(TestPanelLink)

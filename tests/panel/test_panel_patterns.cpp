@@ -208,8 +208,8 @@ void TestPanelPatterns::snakeGoesOnAfterTheConnectionEnds() {
 
 void TestPanelPatterns::expandCollapseAndTestMode() {
     UseFreshPanelDir();
-    WiredSession session;
-    RegisterTarvexPanel(&session);
+    TestPanelSession session;
+    RegisterTarvexPanel(&session.OwnSession, &session.Parts.Options, &session.Parts.Remote);
     TfrmMain mainWindow(QStringList{"tarvex-panel", "test"});
     mainWindow.show();
     auto *p = qobject_cast<TfrTarvex *>(mainWindow.Frame());
@@ -236,7 +236,7 @@ void TestPanelPatterns::expandCollapseAndTestMode() {
     p->InterfaceTimerTimer();
     QCOMPARE(mainWindow.maximumWidth(), 700); // collapsed first, then hidden
     QVERIFY(!p->panSnake->isVisible());
-    QVERIFY(!p->cbStyles->isVisible());
+    QVERIFY(!p->findChild<QWidget *>("cbStyles")->isVisible());
 }
 
 QTEST_MAIN(TestPanelPatterns)
