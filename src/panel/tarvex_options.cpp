@@ -1,3 +1,4 @@
+#include "connection_panel.h"
 #include "model/xml_attributes.h"
 #include "panel_environment.h"
 #include "support/autorun_registration.h"
@@ -136,23 +137,9 @@ void TfrTarvex::LoadOptions() {
     const QDomElement root = document.documentElement();
 
     const QDomElement comport = root.firstChildElement(QStringLiteral("comport"));
-    if (!comport.isNull()) {
-        int value = 0;
-        QString name;
-        if (ReadXmlAttrStr(comport, QStringLiteral("name"), name))
-            cbComPort->setCurrentIndex(cbComPort->findText(name));
-        else if (AttrInt(comport, "indx", value))
-            cbComPort->setCurrentIndex(FindPortEntry(value));
-        if (AttrInt(comport, "addr", value))
-            txtLineAddr->setText(comport.attribute(QStringLiteral("addr")));
-        if (AttrInt(comport, "baudrate", value) && value >= 0 && value < cbLineBaudRate->count())
-            cbLineBaudRate->setCurrentIndex(value);
-        if (AttrInt(comport, "format", value) && value >= 0 && value < cbLineFormat->count())
-            cbLineFormat->setCurrentIndex(value);
-        if (AttrInt(comport, "timeout", value))
-            txtLineTimeout->setText(comport.attribute(QStringLiteral("timeout")));
-    }
-    cbComPortChange();
+    if (!comport.isNull())
+        panComPort->LoadLineOptions(comport);
+    panComPort->cbComPortChange();
 
     chkAutorun->setChecked(AutorunIsRegistered(AutorunCommand()));
 
@@ -199,12 +186,7 @@ void TfrTarvex::SaveOptions() {
         return;
     StoreOptions([this](QDomElement &root) {
         QDomElement comport = OptionsChild(root, QStringLiteral("comport"));
-        comport.setAttribute(QStringLiteral("indx"), ComPort);
-        comport.setAttribute(QStringLiteral("name"), ComPortName); // digits alone are ambiguous
-        comport.setAttribute(QStringLiteral("addr"), txtLineAddr->text());
-        comport.setAttribute(QStringLiteral("baudrate"), cbLineBaudRate->currentIndex());
-        comport.setAttribute(QStringLiteral("format"), cbLineFormat->currentIndex());
-        comport.setAttribute(QStringLiteral("timeout"), txtLineTimeout->text());
+        panComPort->SaveLineOptions(comport);
 
         QDomElement autorun = OptionsChild(root, QStringLiteral("autorun"));
         autorun.setAttribute(QStringLiteral("mini"), YesNo(chkAutorunMini->isChecked()));
@@ -217,20 +199,6 @@ void TfrTarvex::SaveOptions() {
         QDomElement style = OptionsChild(root, QStringLiteral("style"));
         style.setAttribute(QStringLiteral("index"), CurrentStyle);
     });
-}
-
-// The entry of port number n: "COM" + n on Windows, elsewhere the first name with those digits.
-int TfrTarvex::FindPortEntry(int number) const {
-#ifdef Q_OS_WIN
-    return cbComPort->findText(QStringLiteral("COM%1").arg(number));
-#else
-    for (int i = 0; i < cbComPort->count(); ++i) {
-        int digits = 0;
-        if (TryDigitsToInt(cbComPort->itemText(i), digits) && digits == number)
-            return i;
-    }
-    return -1;
-#endif
 }
 
 void TfrTarvex::chkAutorunClick(QWidget *sender) {
@@ -253,7 +221,7 @@ void TfrTarvex::chkAutorunClick(QWidget *sender) {
 
 void TfrTarvex::AutostartTimerTimer() {
     if (!Session->isConnected())
-        ConnectWithFields();
+        panComPort->ConnectWithFields();
     AutostartTimer.stop();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "child_widget.h"
 #include "panel/tarvex.h"
 #include "session_fixture.h"
 

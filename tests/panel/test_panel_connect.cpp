@@ -75,7 +75,7 @@ void TestPanelConnect::connectFillsLabels() {
     bool isNumber = false;
     p.labTest->text().toInt(&isNumber);
     QVERIFY(isNumber);
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Отключиться"));
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(), QStringLiteral("Отключиться"));
     QVERIFY(p.btnRS485->isEnabled() && p.btnReset->isEnabled() && p.btnDOUT->isEnabled());
     QVERIFY(p.imgFindDevice->isHidden());
     const QString success =
@@ -107,14 +107,14 @@ void TestPanelConnect::failedAttemptShowsIdle() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     f.clickConnect();
-    QVERIFY(!p.btnConnect->isEnabled());
-    QVERIFY(!p.labAni->isHidden());
+    QVERIFY(!Child<QPushButton>(p, "btnConnect")->isEnabled());
+    QVERIFY(!Child<QLabel>(p, "labAni")->isHidden());
     QVERIFY(p.imgFindDevice->isHidden());
     const QString failure = FailureLine(f.sim().portPath());
     QTRY_VERIFY_WITH_TIMEOUT(LogHasLine(failure, LogColor::DarkRed), 2500);
-    QVERIFY(p.btnConnect->isEnabled());
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Подключиться"));
-    QVERIFY(p.labAni->isHidden());
+    QVERIFY(Child<QPushButton>(p, "btnConnect")->isEnabled());
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(), QStringLiteral("Подключиться"));
+    QVERIFY(Child<QLabel>(p, "labAni")->isHidden());
     QVERIFY(!p.imgFindDevice->isHidden());
     QCOMPARE(LogCount(failure), 1);
 }
@@ -133,8 +133,8 @@ void TestPanelConnect::portMissing() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     const QString port = QStringLiteral("/dev/tarvex-no-such-port");
-    p.cbComPort->addItem(port);
-    p.cbComPort->setCurrentText(port);
+    Child<QComboBox>(p, "cbComPort")->addItem(port);
+    Child<QComboBox>(p, "cbComPort")->setCurrentText(port);
     p.Session->SetSilenceMode(silent);
 
     const QString notice = QStringLiteral("Выбранный СОМ-порт занят или недоступен");
@@ -175,15 +175,15 @@ void TestPanelConnect::badAddressOpensNothing() {
     PanelFixture f({"--addr", accepted ? address : QStringLiteral("16")});
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.txtLineAddr->setText(address);
+    Child<QLineEdit>(p, "txtLineAddr")->setText(address);
     f.clickConnect();
     QCOMPARE(p.Session->connectionState() != TarvexSession::ConnectionState::Idle, accepted);
-    QCOMPARE(BlinkTarget() == p.txtLineAddr, !accepted);
+    QCOMPARE(BlinkTarget() == Child<QLineEdit>(p, "txtLineAddr"), !accepted);
     if (accepted) {
         QTRY_VERIFY_WITH_TIMEOUT(p.Session->isConnected(), 2000);
         QCOMPARE(RequestOf(f.simFrames().first()), Hex({address.toInt(), 4, 0x90, 0, 0, 1}));
     } else {
-        QVERIFY(p.btnConnect->isEnabled());
+        QVERIFY(Child<QPushButton>(p, "btnConnect")->isEnabled());
         QTest::qWait(300);
         QVERIFY(f.simFrames().isEmpty());
     }
@@ -193,10 +193,10 @@ void TestPanelConnect::shortTimeoutCorrected() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.txtLineTimeout->setText("5");
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("5");
     f.clickConnect();
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("30"));
-    QCOMPARE(BlinkTarget(), p.txtLineTimeout);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("30"));
+    QCOMPARE(BlinkTarget(), Child<QLineEdit>(p, "txtLineTimeout"));
     QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 3000);
     QCOMPARE(p.Session->lineSettings().timeoutMs, 30);
 }
@@ -212,7 +212,7 @@ void TestPanelConnect::userDisconnectWritesNoFailure() {
     QVERIFY(p.btnPortObserver->isHidden());
     QTest::qWait(1500);
     QVERIFY(!LogLines().join('\n').contains(QStringLiteral("Неудачное подключение")));
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Подключиться"));
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(), QStringLiteral("Подключиться"));
     QVERIFY(!p.btnRS485->isEnabled());
 }
 

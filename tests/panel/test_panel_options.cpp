@@ -1,4 +1,5 @@
 // The panel's options file, the start at log-on with "/autorun", and the visual styles.
+#include "panel/connection_panel.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "panel/visual_styles.h"
@@ -124,7 +125,7 @@ private slots:
 void TestPanelOptions::firstStartWritesNothingUntilAChange() {
     TestPanel p;
     QVERIFY(!QFile::exists(OptionsFile()));
-    p.cbLineBaudRate->setCurrentIndex(5);
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(5);
     QVERIFY(QFile::exists(OptionsFile()));
     QCOMPARE(Attribute("comport", "baudrate"), QStringLiteral("5"));
     QCOMPARE(Attribute("autorun", "delay_value"), QStringLiteral("10"));
@@ -133,31 +134,31 @@ void TestPanelOptions::firstStartWritesNothingUntilAChange() {
 
 void TestPanelOptions::everyKeystrokeIsSaved() {
     TestPanel p;
-    p.txtLineAddr->clear();
-    QTest::keyClick(p.txtLineAddr, Qt::Key_2);
+    Child<QLineEdit>(p, "txtLineAddr")->clear();
+    QTest::keyClick(Child<QLineEdit>(p, "txtLineAddr"), Qt::Key_2);
     QCOMPARE(Attribute("comport", "addr"), QStringLiteral("2"));
-    QTest::keyClick(p.txtLineAddr, Qt::Key_4);
+    QTest::keyClick(Child<QLineEdit>(p, "txtLineAddr"), Qt::Key_4);
     QCOMPARE(Attribute("comport", "addr"), QStringLiteral("24"));
 }
 
 void TestPanelOptions::savedSettingsComeBack() {
     {
         TestPanel p;
-        p.cbComPort->setCurrentIndex(2);
-        p.txtLineAddr->setText("33");
-        p.cbLineBaudRate->setCurrentIndex(9);
-        p.cbLineFormat->setCurrentIndex(3);
-        p.txtLineTimeout->setText("120");
+        Child<QComboBox>(p, "cbComPort")->setCurrentIndex(2);
+        Child<QLineEdit>(p, "txtLineAddr")->setText("33");
+        Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(9);
+        Child<QComboBox>(p, "cbLineFormat")->setCurrentIndex(3);
+        Child<QLineEdit>(p, "txtLineTimeout")->setText("120");
         p.chkAutoStart->click();
     }
     TestPanel p;
-    QCOMPARE(p.cbComPort->currentText(), QStringLiteral("ttyUSB7"));
-    QCOMPARE(p.ComPort, 7);
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("33"));
-    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("115200"));
-    QCOMPARE(p.BaudRate, 115200);
-    QCOMPARE(p.cbLineFormat->currentIndex(), 3);
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("120"));
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), QStringLiteral("ttyUSB7"));
+    QCOMPARE(p.panComPort->comPort(), 7);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("33"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("115200"));
+    QCOMPARE(p.panComPort->baudRate(), 115200);
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), 3);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("120"));
     QVERIFY(p.chkAutoStart->isChecked());
     QVERIFY(p.Autostart);
 }
@@ -176,18 +177,18 @@ void TestPanelOptions::portEntries() {
     QFETCH(QString, selected);
     WriteOptions("<options><comport " + comport + "/></options>");
     TestPanel p;
-    QCOMPARE(p.cbComPort->currentText(), selected);
-    QCOMPARE(p.cbComPort->currentIndex() == -1, selected.isEmpty());
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), selected);
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentIndex() == -1, selected.isEmpty());
 }
 
 void TestPanelOptions::badValuesAreIgnored() {
     WriteOptions(R"(<options><comport addr="abc" baudrate="15" format="x" timeout="1.5"/>)"
                  R"(<autorun delay_value="soon"/><style index="7"/></options>)");
     TestPanel p;
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
-    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("9600"));
-    QCOMPARE(p.cbLineFormat->currentIndex(), 0);
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("20"));
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("16"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("9600"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), 0);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("20"));
     QCOMPARE(p.txtAutostartDelay->text(), QStringLiteral("10"));
     QCOMPARE(p.CurrentStyle, 12); // number 7 has no style
 }
@@ -202,9 +203,9 @@ void TestPanelOptions::foreignFilesAreNeverOverwritten() {
     QFETCH(QByteArray, content);
     WriteOptions(content);
     TestPanel p;
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
-    p.txtLineAddr->setText("41");
-    p.txtLineAddr->setText("42");
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("16"));
+    Child<QLineEdit>(p, "txtLineAddr")->setText("41");
+    Child<QLineEdit>(p, "txtLineAddr")->setText("42");
     QCOMPARE(ReadOptions(), content);
     QCOMPARE(LogLinesStartingWith(kSaveFailure), 1); // the first failed save says why
 }
@@ -229,9 +230,10 @@ void TestPanelOptions::nesting() {
                                QByteArray("</x>").repeated(depth - 1) + "</options>";
     WriteOptions(content);
     TestPanel p;
-    QCOMPARE(p.txtLineAddr->text(), accepted ? QStringLiteral("33") : QStringLiteral("16"));
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(),
+             accepted ? QStringLiteral("33") : QStringLiteral("16"));
     QCOMPARE(p.txtAuthKey->text().isEmpty(), !accepted);
-    p.txtLineAddr->setText("44");
+    Child<QLineEdit>(p, "txtLineAddr")->setText("44");
     if (accepted) {
         QCOMPARE(Attribute("comport", "addr"), QStringLiteral("44"));
     } else {
@@ -273,7 +275,7 @@ void TestPanelOptions::declaredEncodingsComeBackAsUtf8() {
     QCOMPARE(p.txtProxyUser->text(), user);
     QCOMPARE(p.txtProxyPass->text(), password);
     QTest::mouseClick(p.btnHTTP_Apply, Qt::LeftButton);
-    p.txtLineAddr->setText("34"); // a second writer saves the file again
+    Child<QLineEdit>(p, "txtLineAddr")->setText("34"); // a second writer saves the file again
     const QByteArray saved = ReadOptions();
 
     QVERIFY(saved.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
@@ -322,9 +324,9 @@ void TestPanelOptions::readOnlyProgramFolder() {
         ReadOnlyFolder readOnly(PanelExeDir());
         QVERIFY(readOnly.ok());
         TestPanel p;
-        QCOMPARE(p.txtLineAddr->text(), QStringLiteral("33"));
-        p.txtLineAddr->setText("44");
-        p.txtLineAddr->setText("45");
+        QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("33"));
+        Child<QLineEdit>(p, "txtLineAddr")->setText("44");
+        Child<QLineEdit>(p, "txtLineAddr")->setText("45");
         QTest::mouseClick(p.btnHTTP_Apply, Qt::LeftButton);
         QCOMPARE(ReadOptions(), installed);
         QCOMPARE(LogLinesStartingWith(kSaveFailure), 1);
@@ -337,8 +339,8 @@ void TestPanelOptions::readOnlyProgramFolder() {
 
     ResetLog();
     TestPanel next; // even with the program folder writable again
-    QCOMPARE(next.txtLineAddr->text(), QStringLiteral("45"));
-    next.txtLineAddr->setText("46");
+    QCOMPARE(Child<QLineEdit>(next, "txtLineAddr")->text(), QStringLiteral("45"));
+    Child<QLineEdit>(next, "txtLineAddr")->setText("46");
     QCOMPARE(Attribute("comport", "addr", ReadFile(userFile)), QStringLiteral("46"));
     QCOMPARE(ReadOptions(), installed);
     QCOMPARE(LogLinesStartingWith(kSaveFailure), 0);
