@@ -2,6 +2,7 @@
 // the labels a connection fills, the fields that blink, the look of a failed attempt and of a
 // disconnect, and the message box of a port that cannot be opened.
 #include "model/register_map.h"
+#include "panel/connection_panel.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
@@ -53,6 +54,8 @@ private slots:
     void badAddressOpensNothing_data();
     void badAddressOpensNothing();
     void shortTimeoutCorrected();
+    void connectWithLine_data();
+    void connectWithLine();
     void userDisconnectWritesNoFailure();
 };
 
@@ -199,6 +202,57 @@ void TestPanelConnect::shortTimeoutCorrected() {
     QCOMPARE(BlinkTarget(), Child<QLineEdit>(p, "txtLineTimeout"));
     QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 3000);
     QCOMPARE(p.Session->lineSettings().timeoutMs, 30);
+}
+
+// What the search hands over for a module it found: the fields show it, are taken over, and the
+// connection uses them; a line the fields refuse connects nothing.
+void TestPanelConnect::connectWithLine_data() {
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("found module") << 16 << 0 << true;
+    QTest::newRow("address out of range") << 300 << 2 << false;
+}
+
+void TestPanelConnect::connectWithLine() {
+    QFETCH(int, address);
+    QFETCH(int, format);
+    QFETCH(bool, accepted);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TarvexLineSettings line;
+    line.portName = f.sim().portPath();
+    line.address = address;
+    line.baudRate = 19200;
+    line.format = format;
+    line.timeoutMs = 40;
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(0);
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("500");
+
+    p.panComPort->ShowLine(line); // a found module chosen: shown, not connected
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QString::number(address));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("19200"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), format);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("40"));
+    QCOMPARE(p.panComPort->baudRate(), 19200);
+    QCOMPARE(p.Session->connectionState(), TarvexSession::ConnectionState::Idle);
+
+    Child<QLineEdit>(p, "txtLineAddr")->setText("1"); // the operator changed it meanwhile
+    p.panComPort->ConnectWithLine(line);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QString::number(address));
+    QCOMPARE(BlinkTarget() == Child<QLineEdit>(p, "txtLineAddr"), !accepted);
+    if (!accepted) {
+        QCOMPARE(p.Session->connectionState(), TarvexSession::ConnectionState::Idle);
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 3000);
+    const TarvexLineSettings used = p.Session->lineSettings();
+    QCOMPARE(used.portName, line.portName);
+    QCOMPARE(used.address, address);
+    QCOMPARE(used.baudRate, 19200);
+    QCOMPARE(used.format, format);
+    QCOMPARE(used.timeoutMs, 40);
 }
 
 void TestPanelConnect::userDisconnectWritesNoFailure() {
