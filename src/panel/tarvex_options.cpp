@@ -5,7 +5,6 @@
 #include "support/options_file.h"
 #include "tarvex.h"
 #include "tools/temp_log.h"
-#include "transport/utils.h"
 #include "visual_styles.h"
 #include "widgets/popup_form.h"
 
