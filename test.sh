@@ -16,7 +16,7 @@ build_tree build
 # inside Qt. Qt starts a process with a vfork-like clone that trips the sanitizer's fork
 # check, hence die_after_fork=0 (the child only runs exec).
 tsan_tests=(test_free_port test_free_port_line test_session_connect test_session_registers test_session_link
-    test_session_module)
+    test_session_module test_session_patterns)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null

@@ -100,7 +100,8 @@ int main(int argc, char *argv[]) {
     TfrmMain &mainWindow = program.MainWindow();
     mainWindow.show();
     TfrTarvex *panel = program.Panel();
-    panel->cbLineBaudRate->setCurrentText(baud);
+    panel->findChild<QComboBox *>("cbLineBaudRate")->setCurrentText(baud);
+    auto *btnConnect = panel->findChild<QPushButton *>("btnConnect");
 
     // Click to filled labels, over several connections.
     QList<qint64> times;
@@ -109,14 +110,14 @@ int main(int argc, char *argv[]) {
         panel->txtMAC->setText(QStringLiteral("AA-BB-CC-DD-EE-FF"));
         QElapsedTimer clock;
         clock.start();
-        QTest::mouseClick(panel->btnConnect, Qt::LeftButton);
+        QTest::mouseClick(btnConnect, Qt::LeftButton);
         if (!QTest::qWaitFor([&] { return LabelsFilled(*panel); }, 5000)) {
             std::fprintf(stderr, "labels not filled within 5 s\n");
             return 1;
         }
         times.append(clock.elapsed());
         if (run + 1 < runs) {
-            QTest::mouseClick(panel->btnConnect, Qt::LeftButton); // disconnect
+            QTest::mouseClick(btnConnect, Qt::LeftButton); // disconnect
             QTest::qWait(300);
         }
     }

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -35,7 +36,7 @@ int main(int argc, char *argv[]) {
     TfrmMain &mainWindow = program.MainWindow();
     mainWindow.show();
     TfrTarvex *panel = program.Panel();
-    QTest::mouseClick(panel->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(panel->findChild<QPushButton *>("btnConnect"), Qt::LeftButton);
     const TarvexSession &session = program.Session();
     if (!QTest::qWaitFor(
             [&session] {
@@ -53,7 +54,7 @@ int main(int argc, char *argv[]) {
         return mainWindow.grab().save(out.filePath(QString::fromLatin1(file)));
     };
     bool savedAll = saved && shot(panel->btnComPort, "panel-connection-settings.png");
-    panel->CurrDoutIndx = 15;
+    panel->findChild<QToolButton *>("btnDOUT15Pan")->click(); // output 15 shown when it opens
     savedAll = savedAll && shot(panel->btnDOUT, "panel-pwm.png");
     panel->CloseAllPanel();
 
@@ -68,7 +69,8 @@ int main(int argc, char *argv[]) {
     // The test functions: test patterns, remote control, visual styles.
     mainWindow.SysCommand(kCmdTestMode);
     panel->InterfaceTimerTimer();
-    savedAll = savedAll && shot(panel->labSnakeCaption, "panel-test-functions.png");
+    savedAll =
+        savedAll && shot(panel->findChild<QLabel *>("labSnakeCaption"), "panel-test-functions.png");
     std::printf("%s\n", savedAll ? "saved" : "not saved");
     return savedAll ? 0 : 1;
 }

@@ -1,12 +1,13 @@
+#include "connection_panel.h"
 #include "tarvex.h"
 
 #include <QLabel>
 #include <QPushButton>
 
 void TfrTarvex::Anima(bool on) {
-    btnConnect->setEnabled(!on);
-    labAni->clear();
-    labAni->setVisible(on);
+    panComPort->btnConnect->setEnabled(!on);
+    panComPort->labAni->clear();
+    panComPort->labAni->setVisible(on);
     if (on) {
         AniTimer.start();
         return;
@@ -21,7 +22,7 @@ void TfrTarvex::AniTimerTimer() {
     AniSlide += AniDirect;
     if (AniSlide < 0 || AniSlide > 8)
         AniDirect = -AniDirect;
-    labAni->setText(QString(AniSlide + 1, QLatin1Char('.')));
+    panComPort->labAni->setText(QString(AniSlide + 1, QLatin1Char('.')));
 }
 
 void TfrTarvex::ArrowTimerTimer() {

@@ -1,42 +1,8 @@
 #include "tarvex.h"
-#include "transport/serial_overlays.h"
-#include "widgets/blinker.h"
 #include "widgets/output_button.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QToolButton>
-
-void TfrTarvex::btnConnectClick() {
-    if (Session->isConnected())
-        Session->disconnectFromModule();
-    else
-        ConnectWithFields();
-    TryFindPanVisible();
-}
-
-void TfrTarvex::ConnectWithFields() {
-    int address = 0;
-    int timeout = 0;
-    if (!CheckBlinkEditInt(txtLineAddr, address, kFirstAddress, kLastAddress) ||
-        !CheckBlinkEditInt(txtLineTimeout, timeout, kNotSet, kNotSet))
-        return;
-    // The session raises a time-out below the rate's minimum; the field shows it.
-    if (!CheckTimeout(timeout, BaudRate)) {
-        timeout = GetTimeout(BaudRate);
-        txtLineTimeout->setText(QString::number(timeout));
-        BlinkEdit(txtLineTimeout);
-    }
-    TarvexLineSettings settings;
-    settings.portName = ComPortName;
-    settings.address = address;
-    settings.baudRate = BaudRate;
-    settings.format = qBound(0, cbLineFormat->currentIndex(), 3);
-    settings.timeoutMs = timeout;
-    Session->connectTo(settings);
-}
 
 bool TfrTarvex::ShownConnected() const {
     using State = TarvexSession::ConnectionState;
@@ -48,10 +14,7 @@ void TfrTarvex::ShowConnectionState(TarvexSession::ConnectionState state) {
     using State = TarvexSession::ConnectionState;
     const State before = ShownState;
     ShownState = state;
-    const bool connected = ShownConnected();
-    btnConnect->setText(connected ? QStringLiteral("Отключиться") : QStringLiteral("Подключиться"));
-    btnConnect->setAccessibleName(btnConnect->text());
-    btnPortObserver->setVisible(connected);
+    btnPortObserver->setVisible(ShownConnected());
     switch (state) {
     case State::Connecting:
         imgFindDevice->hide();
@@ -69,7 +32,6 @@ void TfrTarvex::ShowConnectionState(TarvexSession::ConnectionState state) {
         break;
     }
     case State::Polling:
-        btnDOUT1PanClick(1);
         ButtonsEnabled(true);
         break;
     case State::Rebooting:

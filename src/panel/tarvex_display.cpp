@@ -1,15 +1,13 @@
 #include "autorun_panel.h"
 #include "remote_panel.h"
 #include "tarvex.h"
+#include "test_panel.h"
 #include "widgets/win_color.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPushButton>
-#include <QToolButton>
 
 namespace {
 
@@ -29,8 +27,8 @@ void SetColours(QLabel *label, quint32 background, quint32 text) {
 // before it hides.
 void TfrTarvex::ShowTestFunctions() {
     const bool testMode = TestMode();
-    if (!testMode && SnakeExpanded)
-        labClosePanSnakeClick();
+    if (!testMode && panSnake->expanded())
+        panSnake->labClosePanSnakeClick();
     panSnake->setVisible(testMode);
     panAutorun->ShowTestFunctions(testMode);
     panProxy->ShowTestFunctions(testMode);
@@ -70,26 +68,17 @@ void TfrTarvex::ShowIdentity() {
         txtMAC->setText(Session->moduleId());
 }
 
-// What the first full read brought of the module's own settings, in the labels and in the
-// RS-485 panel.
-void TfrTarvex::ShowModuleSettings() {
-    if (const std::optional<int> address = Session->moduleAddress()) {
+// What the first full read brought of the module's own settings; the RS-485 panel shows them
+// in its fields.
+void TfrTarvex::ShowModuleSettingsLabels() {
+    if (const std::optional<int> address = Session->moduleAddress())
         labAddr->setText(QString::number(*address));
-        txtAddr->setText(QString::number(*address));
-    }
-    // Applying a new address must not reset the module's network timeout to 0.
-    if (const std::optional<int> timeout = Session->networkTimeout())
-        txtTimeout->setText(QString::number(*timeout));
-    if (const std::optional<int> code = Session->baudCode(); code && *code >= 0 && *code <= 9) {
+    if (const std::optional<int> code = Session->baudCode(); code && *code >= 0 && *code <= 9)
         labBaudRate->setText(LineBaudRates()[*code]);
-        cbBaudRate->setCurrentIndex(*code);
-    }
-    if (const std::optional<int> code = Session->formatCode()) {
-        // Other codes leave the label as it is; an ASCII format selects no row.
+    // Other codes leave the label as it is.
+    if (const std::optional<int> code = Session->formatCode())
         if (const QString text = ModuleFormatText(*code); !text.isEmpty())
             labFormat->setText(text);
-        cbFormat->setCurrentIndex(ModuleFormatRow(*code));
-    }
 }
 
 void TfrTarvex::ShowQueueLength(int length) {

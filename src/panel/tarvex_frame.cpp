@@ -1,7 +1,12 @@
 #include "autorun_panel.h"
+#include "connection_panel.h"
+#include "module_panel.h"
 #include "panel_environment.h"
+#include "pwm_panel.h"
 #include "remote_panel.h"
+#include "session/test_patterns.h"
 #include "tarvex.h"
+#include "test_panel.h"
 #include "tools/temp_log.h"
 #include "transport/utils.h"
 #include "widgets/big_button.h"
@@ -45,7 +50,8 @@ QLabel *MakeValueLabel(QWidget *parent, const QString &name, const QString &capt
 
 TfrTarvex::TfrTarvex(TarvexSession *session, TzSessionOptions *options, TzRemoteControl *remote,
                      QWidget *owner)
-    : QFrame(owner), Session(session), Options(options), Remote(remote) {
+    : QFrame(owner), Session(session), Options(options), Remote(remote),
+      m_patterns(std::make_unique<TzTestPatterns>(*session)) {
     InitMode = true;
     setObjectName(QStringLiteral("TfrTarvex"));
     setMinimumSize(700, 550);
@@ -59,25 +65,25 @@ TfrTarvex::TfrTarvex(TarvexSession *session, TzSessionOptions *options, TzRemote
     CreateFrameWidgets();
     imgHat->setVisible(IsYearEndSeason());
 
-    EnumSerialPorts();
     ClearLabels(QStringLiteral("..."));
     ShowConnectionOptions();
     CreateDoutBtns();
 
     ConnectTimers();
     BindSession();
-    cbComPortChange();
+    panComPort->cbComPortChange();
     InitMode = false;
 
     // "--connect" (with "--port PATH") starts the demonstration connected to its simulator.
     if (PanelArguments().contains(QStringLiteral("--connect")))
-        QTimer::singleShot(0, this, &TfrTarvex::btnConnectClick);
+        QTimer::singleShot(0, panComPort, &TzConnectionPanel::btnConnectClick);
 }
 
 TfrTarvex::~TfrTarvex() {
     ReleaseSearchEngine();
-    for (QTimer *timer : {&AniTimer, &InterfaceTimer, &ArrowTimer, &SnakeTimer, &Runner_Timer})
+    for (QTimer *timer : {&AniTimer, &InterfaceTimer, &ArrowTimer})
         timer->stop();
+    delete panSnake; // before the patterns it shows
 }
 
 // The panel follows the session: what it shows comes from these signals.
@@ -88,7 +94,8 @@ void TfrTarvex::BindSession() {
     connect(Session, &TarvexSession::pwmChanged, this, &TfrTarvex::ShowOutputStates);
     connect(Session, &TarvexSession::supplyChanged, this, &TfrTarvex::ShowSupply);
     connect(Session, &TarvexSession::identityChanged, this, &TfrTarvex::ShowIdentity);
-    connect(Session, &TarvexSession::moduleSettingsRead, this, &TfrTarvex::ShowModuleSettings);
+    connect(Session, &TarvexSession::moduleSettingsRead, this,
+            &TfrTarvex::ShowModuleSettingsLabels);
     connect(Session, &TarvexSession::queueLengthChanged, this, &TfrTarvex::ShowQueueLength);
     connect(Session, &TarvexSession::warning, this,
             [this](const QString &text, const QString &caption, bool critical) {
@@ -168,12 +175,10 @@ void TfrTarvex::CreateFrameWidgets() {
 
     CreateStatusLabels();
     CreateToolButtons();
-    CreateConnectionPanel();
+    CreateViews();
     CreateSearchPanel();
-    CreateModulePanel();
-    CreatePwmPanel();
+    CreateModuleActions();
     panAutorun = new TzAutorunPanel(*Options, this);
-    CreateTestPanel();
     panProxy = new TzRemotePanel(*Remote, this);
     ButtonsEnabled(false);
 
@@ -247,12 +252,37 @@ void TfrTarvex::CreateToolButtons() {
     imgSeason2->hide();
 }
 
+// The pop-up panels' views, bound to the session, and what the frame does for them.
+void TfrTarvex::CreateViews() {
+    panComPort = new TzConnectionPanel(*Session, this);
+    connect(panComPort, &TzConnectionPanel::lineChanged, this, &TfrTarvex::SaveConnectionOptions);
+    imgFindDevice = new QLabel(panComPort);
+    imgFindDevice->setObjectName(QStringLiteral("imgFindDevice"));
+    imgFindDevice->setAccessibleName(QStringLiteral("Поиск устройств"));
+    imgFindDevice->setToolTip(QStringLiteral("Поиск устройств"));
+    imgFindDevice->setPixmap(SearchPixmap(false));
+    imgFindDevice->setGeometry(148, 63, 20, 20);
+
+    panRS485 = new TzModulePanel(*Session, this);
+    connect(panRS485, &TzModulePanel::settingsWritten, this, &TfrTarvex::ModuleSettingsWritten);
+
+    panDOUT = new TzPwmPanel(*Session, this);
+    connect(panDOUT, &TzPwmPanel::optionsChanged, this, &TfrTarvex::SaveConnectionOptions);
+
+    panSnake = new TzTestPanel(*m_patterns, this);
+    connect(m_patterns.get(), &TzTestPatterns::outputShown, this, &TfrTarvex::SetDOUT);
+    connect(m_patterns.get(), &TzTestPatterns::outputsPending, this, &TfrTarvex::ShowAllPending);
+    // Once a pattern stops, the module's states show again.
+    connect(m_patterns.get(), &TzTestPatterns::snakeChanged, this, &TfrTarvex::ShowOutputStates);
+    connect(m_patterns.get(), &TzTestPatterns::runnerChanged, this, &TfrTarvex::ShowOutputStates);
+}
+
 // While the module does not answer, nothing that acts on it can be used.
 void TfrTarvex::ButtonsEnabled(bool enabled) {
     enabled = enabled && !Session->linkLost();
-    for (QPushButton *button : {btnRS485, btnReset, btnDOUT, btnAllOn, btnAllOff, btnAllOnSlow,
-                                btnAllOffSlow, btnSnakeOn, btnRunner})
+    for (QPushButton *button : {btnRS485, btnReset, btnDOUT})
         button->setEnabled(enabled);
+    panSnake->ButtonsEnabled(enabled);
     for (int n = 1; n <= 20; ++n)
         if (DoutBtns[n])
             DoutBtns[n]->setEnabled(enabled);

@@ -1,4 +1,5 @@
 #include "session/remote_control.h"
+#include "session/test_patterns.h"
 #include "tarvex.h"
 #include "widgets/output_button.h"
 
@@ -60,8 +61,13 @@ void TfrTarvex::SetDOUT_Temp(int output) {
         DoutBtns[output]->SetPicture(TzOutputPicture::Pending);
 }
 
+void TfrTarvex::ShowAllPending() {
+    for (int n = 1; n <= TarvexSession::kOutputCount; ++n)
+        SetDOUT_Temp(n);
+}
+
 void TfrTarvex::ShowOutputStates() {
-    if (TestSequenceRunning()) // the patterns alone draw the outputs meanwhile
+    if (m_patterns->TestSequenceRunning()) // the patterns alone draw the outputs meanwhile
         return;
     for (int n = 1; n <= TarvexSession::kOutputCount; ++n)
         if (Session->output(n).StateKnown)

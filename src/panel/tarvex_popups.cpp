@@ -1,6 +1,10 @@
+#include "connection_panel.h"
+#include "module_panel.h"
+#include "pwm_panel.h"
 #include "remote_panel.h"
 #include "support/program_files.h"
 #include "tarvex.h"
+#include "test_panel.h"
 #include "tools/port_observer_window.h"
 #include "tools/temp_log.h"
 
@@ -37,7 +41,7 @@ void TfrTarvex::PopupPanel(QWidget *target, QWidget *panel, PopupSide side) {
 
 void TfrTarvex::btnRS485Click(QAbstractButton *sender) {
     if (sender == btnComPort) {
-        EnumSerialPorts(); // an adapter plugged in since start shows up
+        panComPort->EnumSerialPorts(); // an adapter plugged in since start shows up
         PopupPanel(btnComPort, panComPort, psRight);
         panFind->move(panComPort->geometry().right() + 2, panComPort->y()); // a 1-pixel gap
         panFind->raise();
@@ -46,11 +50,11 @@ void TfrTarvex::btnRS485Click(QAbstractButton *sender) {
         PopupPanel(btnRS485, panRS485, psRight);
     } else if (sender == btnDOUT) {
         PopupPanel(btnComPort, panDOUT, psRight);
-        btnDOUT1PanClick(CurrDoutIndx); // the fields show the values last read
-        panShim->move(panDOUT->x() + panDOUT->width() - 1, panDOUT->y() + 248);
-        panShim->raise();
+        panDOUT->btnDOUT1PanClick(panDOUT->currentOutput()); // the values last read
+        panDOUT->panShim->move(panDOUT->x() + panDOUT->width() - 1, panDOUT->y() + 248);
+        panDOUT->panShim->raise();
     }
-    panShim->setVisible(!panDOUT->isHidden());
+    panDOUT->panShim->setVisible(!panDOUT->isHidden());
     panProxy->hide();
 
     // The toolbar buttons act as one group: the button of the open panel is the pressed one.
@@ -68,7 +72,7 @@ void TfrTarvex::CloseAllPanel() {
     if (panComPort->isHidden())
         panFind->hide();
     if (panDOUT->isHidden())
-        panShim->hide();
+        panDOUT->panShim->hide();
     panProxy->hide();
     for (QPushButton *button : {btnComPort, btnRS485, btnDOUT})
         button->setChecked(false);
@@ -123,7 +127,7 @@ void TfrTarvex::FrameResize() {
     btnReset->move(btnReset->x(), height() - 5 - btnReset->height());
     labNeedReset->move(labNeedReset->x(), btnReset->y());
 
-    PlaceTestPanel();
+    panSnake->PlaceTestPanel();
     imgSeason1->move(width() - 73 - imgSeason1->width(), height() - imgSeason1->height());
     imgSeason2->move(304, height() + 5 - imgSeason2->height());
 }
@@ -156,7 +160,7 @@ void TfrTarvex::btnVerInfoClick() {
 void TfrTarvex::btnPortObserverClick() {
     btnPortObserver->setDown(false);
     TfrmPortObserver *monitor = CreatePortObserver(this);
-    monitor->SetComPort(ComPort, ComPortName);
+    monitor->SetComPort(panComPort->comPort(), panComPort->comPortName());
     const QPoint origin = window()->geometry().topLeft();
     monitor->move(origin.x() + width() / 2 - monitor->width() / 2,
                   origin.y() + height() / 2 - monitor->height() / 2);

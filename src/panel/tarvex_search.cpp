@@ -1,3 +1,4 @@
+#include "connection_panel.h"
 #include "find_device.h"
 #include "found_device.h"
 #include "panel_texts.h"
@@ -60,6 +61,17 @@ private:
 
 constexpr int kFindPanelWidth = 180;
 constexpr int kSweepRowHeight = 24;
+
+// The settings a module was found under, as the connection fields take them.
+TarvexLineSettings FoundLine(const TzFindDevice &device, const QComboBox *ports) {
+    TarvexLineSettings line;
+    line.portName = ports->itemText(device.ComPortIndx);
+    line.address = device.Addr;
+    line.baudRate = LineBaudRates().value(device.BaudRateIndx).toInt();
+    line.format = device.FormatIndx;
+    line.timeoutMs = device.Timeout.toInt();
+    return line;
+}
 
 QString FormatShortName(int position) {
     return LineFormats().value(position).section(QLatin1Char(' '), -1); // "8N2"
@@ -154,21 +166,23 @@ bool TfrTarvex::FindStart() {
     if (Session->isConnected() || !engine || engine->InFindProgress())
         return false;
     int timeout = 0;
-    if (!CheckBlinkEditInt(txtLineTimeout, timeout, kNotSet, kNotSet))
+    QLineEdit *txtLineTimeout = panComPort->txtLineTimeout;
+    if (!TzConnectionPanel::CheckBlinkEditInt(txtLineTimeout, timeout, kNotSet, kNotSet))
         return false;
+    const int baudRate = panComPort->baudRate();
     FindSweep = chkSearchSweep->isChecked();
     // A sweep raises the time-out line by line, to the minimum of each rate.
-    if (!FindSweep && !CheckTimeout(timeout, BaudRate)) {
-        timeout = GetTimeout(BaudRate);
+    if (!FindSweep && !CheckTimeout(timeout, baudRate)) {
+        timeout = GetTimeout(baudRate);
         txtLineTimeout->setText(QString::number(timeout));
         BlinkEdit(txtLineTimeout);
     }
 
     SetConnectionFieldsEnabled(false);
-    engine->SetComPort(ComPortName);
-    engine->SetBaudRate(BaudRate);
+    engine->SetComPort(panComPort->comPortName());
+    engine->SetBaudRate(baudRate);
     engine->SetTimeout(timeout);
-    engine->SetFormat(cbLineFormat->currentIndex());
+    engine->SetFormat(panComPort->cbLineFormat->currentIndex());
     engine->Lines = FindSweep ? SearchSweepLines(timeout) : QList<TzFindLine>{};
     engine->OnFindAddr = [this](int addr, const TStringBytes &answer) {
         FindAddrProc(addr, answer);
@@ -180,7 +194,7 @@ bool TfrTarvex::FindStart() {
         MessageBoxNew(this, text, caption, QMessageBox::Warning);
     };
 
-    btnConnect->setEnabled(false);
+    panComPort->btnConnect->setEnabled(false);
     imgFindDevice->setPixmap(SearchPixmap(true));
     panFind->move(panComPort->geometry().right() + 2, panComPort->y());
     panFind->show();
@@ -209,16 +223,15 @@ void TfrTarvex::FindStop() {
         }
     }
     SetConnectionFieldsEnabled(true);
-    btnConnect->setEnabled(true);
+    panComPort->btnConnect->setEnabled(true);
     imgFindDevice->setPixmap(SearchPixmap(false));
     aniAdvProgress->hide();
     labFindLine->hide();
 }
 
 void TfrTarvex::SetConnectionFieldsEnabled(bool enabled) {
-    for (QWidget *field : std::initializer_list<QWidget *>{
-             cbComPort, txtLineAddr, cbLineBaudRate, cbLineFormat, txtLineTimeout, chkSearchSweep})
-        field->setEnabled(enabled);
+    panComPort->SetConnectionFieldsEnabled(enabled);
+    chkSearchSweep->setEnabled(enabled);
 }
 
 void TfrTarvex::FindProcessProc(int position) {
@@ -241,8 +254,9 @@ void TfrTarvex::FindLineProc(const TzFindLine &line) {
 
 void TfrTarvex::FindAddrProc(int address, const TStringBytes &answer) {
     const bool tarvex = TfrmFindDevice::IsTarvexAnswer(answer);
+    const QComboBox *cbLineBaudRate = panComPort->cbLineBaudRate;
     TzFindDevice device;
-    device.ComPortIndx = cbComPort->currentIndex();
+    device.ComPortIndx = panComPort->cbComPort->currentIndex();
     device.Addr = address;
     if (FindSweep && frmFindDevice) {
         const TzFindLine line = frmFindDevice->CurrentLine();
@@ -251,8 +265,8 @@ void TfrTarvex::FindAddrProc(int address, const TStringBytes &answer) {
         device.Timeout = QString::number(line.Timeout);
     } else {
         device.BaudRateIndx = cbLineBaudRate->currentIndex();
-        device.FormatIndx = cbLineFormat->currentIndex();
-        device.Timeout = txtLineTimeout->text();
+        device.FormatIndx = panComPort->cbLineFormat->currentIndex();
+        device.Timeout = panComPort->txtLineTimeout->text();
     }
     device.Answer = answer;
 
@@ -279,16 +293,15 @@ void TfrTarvex::FindListBoxClick(QListWidgetItem *item) {
     if (!item || item->type() != flTarvex)
         return;
     const TzFindDevice &device = static_cast<TzFindListItem *>(item)->Device;
-    cbComPort->setCurrentIndex(device.ComPortIndx);
-    txtLineAddr->setText(QString::number(device.Addr));
-    cbLineBaudRate->setCurrentIndex(device.BaudRateIndx);
-    cbLineFormat->setCurrentIndex(device.FormatIndx);
-    txtLineTimeout->setText(device.Timeout);
-    cbComPortChange();
+    panComPort->ShowLine(FoundLine(device, panComPort->cbComPort));
 }
 
 void TfrTarvex::FindListBoxDblClick() {
-    btnConnectClick();
+    if (QListWidgetItem *item = FindListBox->currentItem(); item && item->type() == flTarvex)
+        panComPort->ConnectWithLine(
+            FoundLine(static_cast<TzFindListItem *>(item)->Device, panComPort->cbComPort));
+    else
+        panComPort->btnConnectClick();
 }
 
 int TfrTarvex::FindListCount() const {
@@ -304,8 +317,8 @@ bool TfrTarvex::SaveFindList(const QString &path, QString *error) const {
         if (type != flTarvex && type != flUnknown)
             continue;
         const TzFindDevice &device = Line(FindListBox, row)->Device;
-        lines.append({QString::number(device.Addr), cbLineBaudRate->itemText(device.BaudRateIndx),
-                      cbLineFormat->itemText(device.FormatIndx),
+        lines.append({QString::number(device.Addr), LineBaudRates().value(device.BaudRateIndx),
+                      LineFormats().value(device.FormatIndx),
                       type == flTarvex ? QStringLiteral("Tarvex") : QStringLiteral("Unknown"),
                       FrameHexText(device.Answer.AsBytes())});
     }

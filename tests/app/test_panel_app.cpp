@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/panel_app.h"
+#include "child_widget.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
@@ -86,12 +87,12 @@ void TestPanelApp::testFunctionsFollowTheMainWindow() {
     QCOMPARE(panel->parentWidget(), &program.MainWindow());
 
     panel->InterfaceTimerTimer();
-    QCOMPARE(!panel->panSnake->isHidden(), shown);
+    QCOMPARE(!Child<QFrame>(*panel, "panSnake")->isHidden(), shown);
     QCOMPARE(!panel->findChild<QWidget *>("cbStyles")->isHidden(), shown);
 
     program.MainWindow().SysCommand(kCmdTestMode);
     panel->InterfaceTimerTimer();
-    QCOMPARE(!panel->panSnake->isHidden(), !shown);
+    QCOMPARE(!Child<QFrame>(*panel, "panSnake")->isHidden(), !shown);
     QCOMPARE(!panel->findChild<QWidget *>("chkRemoteControl")->isHidden(), !shown);
 }
 

@@ -36,7 +36,7 @@ PanelFixture::PanelFixture(const QStringList &simArgs) : m_module(simArgs) {
     m_panel->frmTempLog = LogWindow();
     m_panel->resize(700, 550);
     m_panel->show();
-    m_ok = m_panel->cbComPort->currentText() == port;
+    m_ok = Child<QComboBox>(*m_panel, "cbComPort")->currentText() == port;
 }
 
 PanelFixture::~PanelFixture() {
@@ -46,7 +46,7 @@ PanelFixture::~PanelFixture() {
 }
 
 void PanelFixture::clickConnect() {
-    QTest::mouseClick(m_panel->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*m_panel, "btnConnect"), Qt::LeftButton);
 }
 
 bool PanelFixture::connectAndPoll(int timeoutMs) {

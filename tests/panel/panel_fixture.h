@@ -1,5 +1,6 @@
 #pragma once
 
+#include "child_widget.h"
 #include "panel/tarvex.h"
 #include "session/remote_control.h"
 #include "session/session_options.h"

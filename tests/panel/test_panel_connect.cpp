@@ -2,6 +2,7 @@
 // the labels a connection fills, the fields that blink, the look of a failed attempt and of a
 // disconnect, and the message box of a port that cannot be opened.
 #include "model/register_map.h"
+#include "panel/connection_panel.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
@@ -53,6 +54,8 @@ private slots:
     void badAddressOpensNothing_data();
     void badAddressOpensNothing();
     void shortTimeoutCorrected();
+    void connectWithLine_data();
+    void connectWithLine();
     void userDisconnectWritesNoFailure();
 };
 
@@ -75,7 +78,7 @@ void TestPanelConnect::connectFillsLabels() {
     bool isNumber = false;
     p.labTest->text().toInt(&isNumber);
     QVERIFY(isNumber);
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Отключиться"));
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(), QStringLiteral("Отключиться"));
     QVERIFY(p.btnRS485->isEnabled() && p.btnReset->isEnabled() && p.btnDOUT->isEnabled());
     QVERIFY(p.imgFindDevice->isHidden());
     const QString success =
@@ -107,14 +110,14 @@ void TestPanelConnect::failedAttemptShowsIdle() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     f.clickConnect();
-    QVERIFY(!p.btnConnect->isEnabled());
-    QVERIFY(!p.labAni->isHidden());
+    QVERIFY(!Child<QPushButton>(p, "btnConnect")->isEnabled());
+    QVERIFY(!Child<QLabel>(p, "labAni")->isHidden());
     QVERIFY(p.imgFindDevice->isHidden());
     const QString failure = FailureLine(f.sim().portPath());
     QTRY_VERIFY_WITH_TIMEOUT(LogHasLine(failure, LogColor::DarkRed), 2500);
-    QVERIFY(p.btnConnect->isEnabled());
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Подключиться"));
-    QVERIFY(p.labAni->isHidden());
+    QVERIFY(Child<QPushButton>(p, "btnConnect")->isEnabled());
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(), QStringLiteral("Подключиться"));
+    QVERIFY(Child<QLabel>(p, "labAni")->isHidden());
     QVERIFY(!p.imgFindDevice->isHidden());
     QCOMPARE(LogCount(failure), 1);
 }
@@ -133,8 +136,8 @@ void TestPanelConnect::portMissing() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     const QString port = QStringLiteral("/dev/tarvex-no-such-port");
-    p.cbComPort->addItem(port);
-    p.cbComPort->setCurrentText(port);
+    Child<QComboBox>(p, "cbComPort")->addItem(port);
+    Child<QComboBox>(p, "cbComPort")->setCurrentText(port);
     p.Session->SetSilenceMode(silent);
 
     const QString notice = QStringLiteral("Выбранный СОМ-порт занят или недоступен");
@@ -175,15 +178,15 @@ void TestPanelConnect::badAddressOpensNothing() {
     PanelFixture f({"--addr", accepted ? address : QStringLiteral("16")});
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.txtLineAddr->setText(address);
+    Child<QLineEdit>(p, "txtLineAddr")->setText(address);
     f.clickConnect();
     QCOMPARE(p.Session->connectionState() != TarvexSession::ConnectionState::Idle, accepted);
-    QCOMPARE(BlinkTarget() == p.txtLineAddr, !accepted);
+    QCOMPARE(BlinkTarget() == Child<QLineEdit>(p, "txtLineAddr"), !accepted);
     if (accepted) {
         QTRY_VERIFY_WITH_TIMEOUT(p.Session->isConnected(), 2000);
         QCOMPARE(RequestOf(f.simFrames().first()), Hex({address.toInt(), 4, 0x90, 0, 0, 1}));
     } else {
-        QVERIFY(p.btnConnect->isEnabled());
+        QVERIFY(Child<QPushButton>(p, "btnConnect")->isEnabled());
         QTest::qWait(300);
         QVERIFY(f.simFrames().isEmpty());
     }
@@ -193,12 +196,63 @@ void TestPanelConnect::shortTimeoutCorrected() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.txtLineTimeout->setText("5");
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("5");
     f.clickConnect();
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("30"));
-    QCOMPARE(BlinkTarget(), p.txtLineTimeout);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("30"));
+    QCOMPARE(BlinkTarget(), Child<QLineEdit>(p, "txtLineTimeout"));
     QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 3000);
     QCOMPARE(p.Session->lineSettings().timeoutMs, 30);
+}
+
+// What the search hands over for a module it found: the fields show it, are taken over, and the
+// connection uses them; a line the fields refuse connects nothing.
+void TestPanelConnect::connectWithLine_data() {
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("found module") << 16 << 0 << true;
+    QTest::newRow("address out of range") << 300 << 2 << false;
+}
+
+void TestPanelConnect::connectWithLine() {
+    QFETCH(int, address);
+    QFETCH(int, format);
+    QFETCH(bool, accepted);
+    PanelFixture f;
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    TarvexLineSettings line;
+    line.portName = f.sim().portPath();
+    line.address = address;
+    line.baudRate = 19200;
+    line.format = format;
+    line.timeoutMs = 40;
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(0);
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("500");
+
+    p.panComPort->ShowLine(line); // a found module chosen: shown, not connected
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QString::number(address));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("19200"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), format);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("40"));
+    QCOMPARE(p.panComPort->baudRate(), 19200);
+    QCOMPARE(p.Session->connectionState(), TarvexSession::ConnectionState::Idle);
+
+    Child<QLineEdit>(p, "txtLineAddr")->setText("1"); // the operator changed it meanwhile
+    p.panComPort->ConnectWithLine(line);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QString::number(address));
+    QCOMPARE(BlinkTarget() == Child<QLineEdit>(p, "txtLineAddr"), !accepted);
+    if (!accepted) {
+        QCOMPARE(p.Session->connectionState(), TarvexSession::ConnectionState::Idle);
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 3000);
+    const TarvexLineSettings used = p.Session->lineSettings();
+    QCOMPARE(used.portName, line.portName);
+    QCOMPARE(used.address, address);
+    QCOMPARE(used.baudRate, 19200);
+    QCOMPARE(used.format, format);
+    QCOMPARE(used.timeoutMs, 40);
 }
 
 void TestPanelConnect::userDisconnectWritesNoFailure() {
@@ -212,7 +266,7 @@ void TestPanelConnect::userDisconnectWritesNoFailure() {
     QVERIFY(p.btnPortObserver->isHidden());
     QTest::qWait(1500);
     QVERIFY(!LogLines().join('\n').contains(QStringLiteral("Неудачное подключение")));
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Подключиться"));
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(), QStringLiteral("Подключиться"));
     QVERIFY(!p.btnRS485->isEnabled());
 }
 

@@ -4,6 +4,7 @@
 #include "app/panel_app.h"
 #include "app/tarvex_registration.h"
 #include "model/register_map.h"
+#include "panel/connection_panel.h"
 #include "panel/serial_port_list.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
@@ -88,20 +89,21 @@ void TestPanelLayout::toolbarPanels() {
     p.ButtonsEnabled(true);
 
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
-    QVERIFY(p.panRS485->isVisible());
+    QVERIFY(Child<QFrame>(p, "panRS485")->isVisible());
     QVERIFY(p.btnRS485->isChecked());
-    QCOMPARE(p.panRS485->pos(), QPoint(p.btnRS485->geometry().right() + 1, p.btnRS485->y()));
+    QCOMPARE(Child<QFrame>(p, "panRS485")->pos(),
+             QPoint(p.btnRS485->geometry().right() + 1, p.btnRS485->y()));
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
-    QVERIFY(!p.panRS485->isVisible());
+    QVERIFY(!Child<QFrame>(p, "panRS485")->isVisible());
     QVERIFY(!p.btnRS485->isChecked());
 
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
     QTest::mouseClick(p.btnComPort, Qt::LeftButton);
-    QVERIFY(!p.panRS485->isVisible());
-    QVERIFY(p.panComPort->isVisible());
+    QVERIFY(!Child<QFrame>(p, "panRS485")->isVisible());
+    QVERIFY(Child<QFrame>(p, "panComPort")->isVisible());
     QVERIFY(p.btnComPort->isChecked());
     QVERIFY(!p.btnRS485->isChecked());
-    QCOMPARE(p.CurrPanel, p.panComPort);
+    QCOMPARE(p.CurrPanel, Child<QFrame>(p, "panComPort"));
 }
 
 void TestPanelLayout::frameClickClosesPanels() {
@@ -109,9 +111,9 @@ void TestPanelLayout::frameClickClosesPanels() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     QTest::mouseClick(p.btnComPort, Qt::LeftButton);
-    QVERIFY(p.panComPort->isVisible());
+    QVERIFY(Child<QFrame>(p, "panComPort")->isVisible());
     QTest::mouseClick(&p, Qt::LeftButton, {}, QPoint(650, 520)); // free area
-    QVERIFY(!p.panComPort->isVisible());
+    QVERIFY(!Child<QFrame>(p, "panComPort")->isVisible());
     QVERIFY(!p.btnComPort->isChecked());
 }
 
@@ -164,8 +166,8 @@ void TestPanelLayout::helpAndLogButtons() {
 void TestPanelLayout::fallbackPortList() {
     SetSerialPortSource([] { return QStringList(); });
     TestPanel p;
-    QCOMPARE(p.cbComPort->count(), 255);
-    QCOMPARE(p.cbComPort->currentIndex(), 0);
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->count(), 255);
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentIndex(), 0);
     const QStringList lines = LogLines();
     QCOMPARE(lines.value(0), QStringLiteral("Не удалось обнаружить ни одного СОМ-порта"));
     QCOMPARE(lines.value(1),
@@ -178,28 +180,28 @@ void TestPanelLayout::portListReadAgainKeepsSelection() {
     QStringList ports = {"ttyUSB0", "ttyUSB1"};
     SetSerialPortSource([&ports] { return ports; });
     TestPanel p;
-    p.cbComPort->setCurrentText("ttyUSB1");
+    Child<QComboBox>(p, "cbComPort")->setCurrentText("ttyUSB1");
     ports = {"ttyACM0", "ttyUSB0", "ttyUSB1"}; // an adapter plugged in after start
     QTest::mouseClick(p.btnComPort, Qt::LeftButton);
-    QCOMPARE(p.cbComPort->count(), 3);
-    QCOMPARE(p.cbComPort->currentText(), QStringLiteral("ttyUSB1"));
-    QCOMPARE(p.ComPortName, QStringLiteral("ttyUSB1"));
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->count(), 3);
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), QStringLiteral("ttyUSB1"));
+    QCOMPARE(p.panComPort->comPortName(), QStringLiteral("ttyUSB1"));
 
     ports = {"ttyACM0"}; // the selected adapter was unplugged: it stays selected
     QTest::mouseClick(p.btnComPort, Qt::LeftButton);
     QTest::mouseClick(p.btnComPort, Qt::LeftButton);
-    QCOMPARE(p.cbComPort->currentText(), QStringLiteral("ttyUSB1"));
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), QStringLiteral("ttyUSB1"));
 }
 
 void TestPanelLayout::fieldChangesTakeOverPortAndBaudRate() {
     SetSerialPortSource([] { return QStringList{"ttyUSB3", "/dev/pts/12"}; });
     TestPanel p;
-    QCOMPARE(p.ComPort, 3);
-    p.cbComPort->setCurrentIndex(1);
-    p.cbLineBaudRate->setCurrentText("57600");
-    QCOMPARE(p.ComPort, 12);
-    QCOMPARE(p.ComPortName, QStringLiteral("/dev/pts/12"));
-    QCOMPARE(p.BaudRate, 57600);
+    QCOMPARE(p.panComPort->comPort(), 3);
+    Child<QComboBox>(p, "cbComPort")->setCurrentIndex(1);
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentText("57600");
+    QCOMPARE(p.panComPort->comPort(), 12);
+    QCOMPARE(p.panComPort->comPortName(), QStringLiteral("/dev/pts/12"));
+    QCOMPARE(p.panComPort->baudRate(), 57600);
 }
 
 void TestPanelLayout::checkBlinkEditInt_data() {
@@ -225,10 +227,12 @@ void TestPanelLayout::checkBlinkEditInt() {
     QFETCH(bool, ok);
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
     TestPanel p;
-    p.txtLineTimeout->setText(text);
+    Child<QLineEdit>(p, "txtLineTimeout")->setText(text);
     int value = 12345;
-    QCOMPARE(p.CheckBlinkEditInt(p.txtLineTimeout, value, minimum, maximum), ok);
-    QCOMPARE(BlinkTarget() == p.txtLineTimeout, !ok);
+    QCOMPARE(TzConnectionPanel::CheckBlinkEditInt(Child<QLineEdit>(p, "txtLineTimeout"), value,
+                                                  minimum, maximum),
+             ok);
+    QCOMPARE(BlinkTarget() == Child<QLineEdit>(p, "txtLineTimeout"), !ok);
     QCOMPARE(value, ok ? text.toInt() : 12345);
     QTRY_VERIFY(BlinkTarget() == nullptr);
 }
@@ -237,17 +241,17 @@ void TestPanelLayout::connectDots() {
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
     TestPanel p;
     p.Anima(true);
-    QVERIFY(!p.btnConnect->isEnabled());
+    QVERIFY(!Child<QPushButton>(p, "btnConnect")->isEnabled());
     p.AniTimer.stop(); // ticks are driven by hand
     QList<int> dots;
     for (int i = 0; i < 21; ++i) {
         p.AniTimerTimer();
-        dots.append(p.labAni->text().size());
+        dots.append(Child<QLabel>(p, "labAni")->text().size());
     }
     QCOMPARE(dots, (QList<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2}));
     p.Anima(false);
-    QVERIFY(p.btnConnect->isEnabled());
-    QVERIFY(!p.labAni->isVisible());
+    QVERIFY(Child<QPushButton>(p, "btnConnect")->isEnabled());
+    QVERIFY(!Child<QLabel>(p, "labAni")->isVisible());
     QCOMPARE(p.AniSlide, 0);
     QCOMPARE(p.AniDirect, 1);
 }

@@ -69,14 +69,14 @@ void TestPanelLink::silentModuleIsShownLost() {
     QTRY_VERIFY_WITH_TIMEOUT(f.sim().frames().size() >= 3, 3000);
     QCOMPARE(LogCount(kLost), 1);
     // What the session refuses to write is not taken over by the panel either.
-    p.txtShimScale->setText("2");
-    p.txtShimPeriod->setText("100");
-    p.txtShimKoef->setText("300");
-    p.btnDOUT_ApplyClick();
-    p.txtAddr->setText("20");
-    p.btnRS485_ApplyClick();
+    Child<QLineEdit>(p, "txtShimScale")->setText("2");
+    Child<QLineEdit>(p, "txtShimPeriod")->setText("100");
+    Child<QLineEdit>(p, "txtShimKoef")->setText("300");
+    Child<QPushButton>(p, "btnDOUT_Apply")->click();
+    Child<QLineEdit>(p, "txtAddr")->setText("20");
+    Child<QPushButton>(p, "btnRS485_Apply")->click();
     QVERIFY(WritesOf(f.simFrames()).isEmpty());
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("16"));
     QVERIFY(p.labNeedReset->isHidden());
 
     f.sim().command("silent off");

@@ -2,6 +2,8 @@
 // simulated module: durations, fields that blink, settings copied to the connection, the reboot
 // as shown.
 #include "model/register_map.h"
+#include "panel/connection_panel.h"
+#include "panel/pwm_panel.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
@@ -110,11 +112,11 @@ void TestPanelModule::pwmDurations() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.txtShimScale->setText(scale);
-    p.txtShimPeriod->setText(period);
-    p.txtShimKoef->setText(duty);
-    QCOMPARE(p.txtShimTimeOn->text(), closed);
-    QCOMPARE(p.txtShimTimeOff->text(), open);
+    Child<QLineEdit>(p, "txtShimScale")->setText(scale);
+    Child<QLineEdit>(p, "txtShimPeriod")->setText(period);
+    Child<QLineEdit>(p, "txtShimKoef")->setText(duty);
+    QCOMPARE(Child<QLineEdit>(p, "txtShimTimeOn")->text(), closed);
+    QCOMPARE(Child<QLineEdit>(p, "txtShimTimeOff")->text(), open);
 }
 
 void TestPanelModule::pwmApplyRefusesBadFields_data() {
@@ -150,11 +152,11 @@ void TestPanelModule::pwmApplyRefusesBadFields() {
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
     QTest::mouseClick(p.btnDOUT, Qt::LeftButton);
-    p.txtShimScale->setText(scale);
-    p.txtShimPeriod->setText(period);
-    p.txtShimKoef->setText(duty);
+    Child<QLineEdit>(p, "txtShimScale")->setText(scale);
+    Child<QLineEdit>(p, "txtShimPeriod")->setText(period);
+    Child<QLineEdit>(p, "txtShimKoef")->setText(duty);
     f.sim().clearFrames();
-    QTest::mouseClick(p.btnDOUT_Apply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(p, "btnDOUT_Apply"), Qt::LeftButton);
     QVERIFY(BlinkTarget());
     QCOMPARE(BlinkTarget()->objectName(), blinking);
     QTest::qWait(400);
@@ -168,19 +170,19 @@ void TestPanelModule::pwmApplyWritesTheSelectedOutput() {
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
     QTest::mouseClick(p.btnDOUT, Qt::LeftButton);
-    QVERIFY(p.panDOUT->isVisible() && p.panShim->isVisible());
+    QVERIFY(Child<QFrame>(p, "panDOUT")->isVisible() && Child<QFrame>(p, "panShim")->isVisible());
     auto *selector = p.findChild<QToolButton *>(QStringLiteral("btnDOUT7Pan"));
     QVERIFY(selector);
     QTest::mouseClick(selector, Qt::LeftButton);
-    QCOMPARE(p.CurrDoutIndx, 7);
-    QCOMPARE(p.btnDOUT_Apply->text(), QStringLiteral("Применить #7"));
-    QVERIFY(p.ShimBtns[7]->isChecked() && !p.ShimBtns[1]->isChecked());
-    p.txtShimScale->setText("2");
-    p.txtShimPeriod->setText("100");
-    p.txtShimKoef->setText("300");
-    p.chkShimSecure->setChecked(true);
+    QCOMPARE(p.panDOUT->currentOutput(), 7);
+    QCOMPARE(Child<QPushButton>(p, "btnDOUT_Apply")->text(), QStringLiteral("Применить #7"));
+    QVERIFY(selector->isChecked() && !Child<QToolButton>(p, "btnDOUT1Pan")->isChecked());
+    Child<QLineEdit>(p, "txtShimScale")->setText("2");
+    Child<QLineEdit>(p, "txtShimPeriod")->setText("100");
+    Child<QLineEdit>(p, "txtShimKoef")->setText("300");
+    Child<QCheckBox>(p, "chkShimSecure")->setChecked(true);
     f.sim().clearFrames();
-    QTest::mouseClick(p.btnDOUT_Apply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(p, "btnDOUT_Apply"), Qt::LeftButton);
 
     const QStringList expected = {Write(6, OutputRegister(7, kOffsetPwmScale), 2),
                                   Write(6, OutputRegister(7, kOffsetPwmPeriod), 100),
@@ -203,14 +205,15 @@ void TestPanelModule::pwmPanelShowsTheModulesValues() {
     QVERIFY(f.connectAndPoll());
     QTRY_COMPARE_WITH_TIMEOUT(p.Session->output(12).ShimPeriod, 800, 2000);
     QTRY_COMPARE_WITH_TIMEOUT(p.Session->output(12).ShimSafe, 1, 2000);
-    p.CurrDoutIndx = 12;
-    QTest::mouseClick(p.btnDOUT, Qt::LeftButton); // opening selects the output again
-    QCOMPARE(p.txtShimScale->text(), QStringLiteral("5"));
-    QCOMPARE(p.txtShimPeriod->text(), QStringLiteral("800"));
-    QCOMPARE(p.txtShimKoef->text(), QStringLiteral("1000"));
-    QVERIFY(p.chkShimSecure->isChecked());
-    QCOMPARE(p.txtShimTimeOn->text(), QStringLiteral("00:00:40.000"));
-    QVERIFY(p.ShimBtns[12]->isChecked());
+    Child<QToolButton>(p, "btnDOUT12Pan")->click();
+    Child<QLineEdit>(p, "txtShimScale")->setText("9"); // edited, not applied
+    QTest::mouseClick(p.btnDOUT, Qt::LeftButton);      // opening selects the output again
+    QCOMPARE(Child<QLineEdit>(p, "txtShimScale")->text(), QStringLiteral("5"));
+    QCOMPARE(Child<QLineEdit>(p, "txtShimPeriod")->text(), QStringLiteral("800"));
+    QCOMPARE(Child<QLineEdit>(p, "txtShimKoef")->text(), QStringLiteral("1000"));
+    QVERIFY(Child<QCheckBox>(p, "chkShimSecure")->isChecked());
+    QCOMPARE(Child<QLineEdit>(p, "txtShimTimeOn")->text(), QStringLiteral("00:00:40.000"));
+    QVERIFY(Child<QToolButton>(p, "btnDOUT12Pan")->isChecked());
 }
 
 void TestPanelModule::pwmDefaults() {
@@ -219,14 +222,14 @@ void TestPanelModule::pwmDefaults() {
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
     QTest::mouseClick(p.btnDOUT, Qt::LeftButton);
-    p.txtShimScale->setText("9");
-    p.chkShimSecure->setChecked(true);
+    Child<QLineEdit>(p, "txtShimScale")->setText("9");
+    Child<QCheckBox>(p, "chkShimSecure")->setChecked(true);
     f.sim().clearFrames();
-    QTest::mouseClick(p.btnDOUT_Default, Qt::LeftButton);
-    QCOMPARE(p.txtShimScale->text(), QStringLiteral("1"));
-    QCOMPARE(p.txtShimPeriod->text(), QStringLiteral("50"));
-    QCOMPARE(p.txtShimKoef->text(), QStringLiteral("0"));
-    QVERIFY(!p.chkShimSecure->isChecked());
+    QTest::mouseClick(Child<QPushButton>(p, "btnDOUT_Default"), Qt::LeftButton);
+    QCOMPARE(Child<QLineEdit>(p, "txtShimScale")->text(), QStringLiteral("1"));
+    QCOMPARE(Child<QLineEdit>(p, "txtShimPeriod")->text(), QStringLiteral("50"));
+    QCOMPARE(Child<QLineEdit>(p, "txtShimKoef")->text(), QStringLiteral("0"));
+    QVERIFY(!Child<QCheckBox>(p, "chkShimSecure")->isChecked());
     QTest::qWait(400);
     QVERIFY(WritesOf(f.simFrames()).isEmpty());
 }
@@ -238,24 +241,25 @@ void TestPanelModule::rs485ApplyWritesAndCopies() {
     f.sim().setHolding(kRegNetworkTimeout, 45);
     QVERIFY(f.connectAndPoll());
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
-    QCOMPARE(p.txtAddr->text(), QStringLiteral("16")); // filled by the first read
-    QCOMPARE(p.cbBaudRate->currentText(), QStringLiteral("9600"));
-    QCOMPARE(p.cbFormat->currentIndex(), 0);
-    QCOMPARE(p.txtTimeout->text(), QStringLiteral("45"));
-    p.txtAddr->setText("200");
-    p.cbBaudRate->setCurrentIndex(9);
-    p.cbFormat->setCurrentIndex(3);
-    p.txtTimeout->setText("60");
+    QCOMPARE(Child<QLineEdit>(p, "txtAddr")->text(),
+             QStringLiteral("16")); // filled by the first read
+    QCOMPARE(Child<QComboBox>(p, "cbBaudRate")->currentText(), QStringLiteral("9600"));
+    QCOMPARE(Child<QComboBox>(p, "cbFormat")->currentIndex(), 0);
+    QCOMPARE(Child<QLineEdit>(p, "txtTimeout")->text(), QStringLiteral("45"));
+    Child<QLineEdit>(p, "txtAddr")->setText("200");
+    Child<QComboBox>(p, "cbBaudRate")->setCurrentIndex(9);
+    Child<QComboBox>(p, "cbFormat")->setCurrentIndex(3);
+    Child<QLineEdit>(p, "txtTimeout")->setText("60");
     f.sim().clearFrames();
-    QTest::mouseClick(p.btnRS485_Apply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(p, "btnRS485_Apply"), Qt::LeftButton);
 
     QCOMPARE(LogLines().first(), QString());
-    QVERIFY(!p.panRS485->isVisible());
+    QVERIFY(!Child<QFrame>(p, "panRS485")->isVisible());
     QVERIFY(!p.labNeedReset->isHidden());
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("200"));
-    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("115200"));
-    QCOMPARE(p.cbLineFormat->currentIndex(), 3);
-    QCOMPARE(p.BaudRate, 115200);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("200"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("115200"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), 3);
+    QCOMPARE(p.panComPort->baudRate(), 115200);
     const QStringList expected = {Write(6, kRegAddress, 200), Write(6, kRegBaudCode, 9),
                                   Write(6, kRegFormatCode, 7), Write(6, kRegNetworkTimeout, 60)};
     QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 3000);
@@ -304,21 +308,22 @@ void TestPanelModule::rs485ApplyChecksItsFields() {
     QVERIFY(f.connectAndPoll());
     QTRY_VERIFY(!BlinkTarget()); // a corrected connection time-out may still be blinking
     QTest::mouseClick(p.btnRS485, Qt::LeftButton);
-    p.txtAddr->setText(address);
-    p.txtTimeout->setText(timeout);
-    p.cbFormat->setCurrentIndex(format);
+    Child<QLineEdit>(p, "txtAddr")->setText(address);
+    Child<QLineEdit>(p, "txtTimeout")->setText(timeout);
+    Child<QComboBox>(p, "cbFormat")->setCurrentIndex(format);
     f.sim().clearFrames();
-    QTest::mouseClick(p.btnRS485_Apply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(p, "btnRS485_Apply"), Qt::LeftButton);
 
     QCOMPARE(BlinkTarget() ? BlinkTarget()->objectName() : QString(), blinking);
     if (written.isEmpty()) {
         QTest::qWait(500);
-        QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16")); // nothing copied either
+        QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(),
+                 QStringLiteral("16")); // nothing copied either
         QVERIFY(p.labNeedReset->isHidden());
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).size() >= written.size(), 3000);
         QTest::qWait(300); // a write too many would follow on the heels of the others
-        QCOMPARE(p.txtLineAddr->text(), address);
+        QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), address);
     }
     QCOMPARE(Sorted(WritesOf(f.simFrames())), written);
 }
@@ -332,12 +337,13 @@ void TestPanelModule::rs485ApplyKeepsAnAsciiFormat() {
     f.sim().setHolding(kRegFormatCode, 2); // the module reports ASCII 7E1
     QVERIFY(f.connectAndPoll());
     QCOMPARE(p.labFormat->text(), QStringLiteral("ASCII 7E1"));
-    QCOMPARE(p.cbFormat->currentIndex(), -1);
+    QCOMPARE(Child<QComboBox>(p, "cbFormat")->currentIndex(), -1);
     f.sim().clearFrames();
-    p.btnRS485_ApplyClick();
+    Child<QPushButton>(p, "btnRS485_Apply")->click();
     QTRY_VERIFY_WITH_TIMEOUT(WritesOf(f.simFrames()).contains(Write(6, kRegNetworkTimeout, 0)),
                              3000);
-    QCOMPARE(p.cbLineFormat->currentIndex(), 0); // the connection keeps a usable format
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(),
+             0); // the connection keeps a usable format
     QVERIFY(!p.labNeedReset->isHidden());
 }
 
@@ -345,9 +351,9 @@ void TestPanelModule::rs485ApplyNeedsConnection() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.txtAddr->setText("20");
-    p.btnRS485_ApplyClick();
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
+    Child<QLineEdit>(p, "txtAddr")->setText("20");
+    Child<QPushButton>(p, "btnRS485_Apply")->click();
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("16"));
     QVERIFY(p.labNeedReset->isHidden());
     QVERIFY(!LogLines().contains(QString())); // not even the separator line
 }
@@ -365,7 +371,7 @@ void TestPanelModule::rebootDisconnects() {
     QTRY_VERIFY_WITH_TIMEOUT(!p.Session->isConnected(), 3000); // after about 1.2 s
     QVERIFY(p.labNeedReset->isHidden());
     QCOMPARE(p.labAddr->text(), QStringLiteral("..."));
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Подключиться"));
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(), QStringLiteral("Подключиться"));
     QCOMPARE(p.DoutBtns[1]->Picture(), TzOutputPicture::Off);
     QVERIFY(!p.btnRS485->isEnabled());
     QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, kRegCommand, kCommandReboot)});
@@ -384,7 +390,8 @@ void TestPanelModule::rebootCannotBeClickedTwice() {
     QVERIFY(!p.btnReset->isEnabled());
     QVERIFY(!p.DoutBtns[1]->isEnabled());
     QVERIFY(!p.btnRS485->isEnabled());
-    QCOMPARE(p.btnConnect->text(), QStringLiteral("Отключиться")); // still, during the wait
+    QCOMPARE(Child<QPushButton>(p, "btnConnect")->text(),
+             QStringLiteral("Отключиться")); // still, during the wait
     QTest::mouseClick(p.btnReset, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!p.Session->isConnected(), 3000);
     QCOMPARE(WritesOf(f.simFrames()), QStringList{Write(6, kRegCommand, kCommandReboot)});

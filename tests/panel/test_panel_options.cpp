@@ -2,6 +2,7 @@
 // registration tests/session/test_session_options.cpp checks): the connection fields, the autorun
 // pop-up "panAutorun" and the visual styles.
 #include "panel/autorun_panel.h"
+#include "panel/connection_panel.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "panel/visual_styles.h"
@@ -103,7 +104,7 @@ private slots:
 void TestPanelOptions::firstStartWritesNothingUntilAChange() {
     TestPanel p;
     QVERIFY(!QFile::exists(OptionsFile()));
-    p.cbLineBaudRate->setCurrentIndex(5);
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(5);
     QVERIFY(QFile::exists(OptionsFile()));
     QCOMPARE(Attribute("comport", "baudrate"), QStringLiteral("5"));
     QCOMPARE(Attribute("autorun", "delay_value"), QStringLiteral("10"));
@@ -112,34 +113,34 @@ void TestPanelOptions::firstStartWritesNothingUntilAChange() {
 
 void TestPanelOptions::everyKeystrokeIsSaved() {
     TestPanel p;
-    p.txtLineAddr->clear();
-    QTest::keyClick(p.txtLineAddr, Qt::Key_2);
+    Child<QLineEdit>(p, "txtLineAddr")->clear();
+    QTest::keyClick(Child<QLineEdit>(p, "txtLineAddr"), Qt::Key_2);
     QCOMPARE(Attribute("comport", "addr"), QStringLiteral("2"));
-    QTest::keyClick(p.txtLineAddr, Qt::Key_4);
+    QTest::keyClick(Child<QLineEdit>(p, "txtLineAddr"), Qt::Key_4);
     QCOMPARE(Attribute("comport", "addr"), QStringLiteral("24"));
 }
 
 void TestPanelOptions::savedSettingsComeBack() {
     {
         TestPanel p;
-        p.cbComPort->setCurrentIndex(2);
-        p.txtLineAddr->setText("33");
-        p.cbLineBaudRate->setCurrentIndex(9);
-        p.cbLineFormat->setCurrentIndex(3);
-        p.txtLineTimeout->setText("120");
+        Child<QComboBox>(p, "cbComPort")->setCurrentIndex(2);
+        Child<QLineEdit>(p, "txtLineAddr")->setText("33");
+        Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(9);
+        Child<QComboBox>(p, "cbLineFormat")->setCurrentIndex(3);
+        Child<QLineEdit>(p, "txtLineTimeout")->setText("120");
         Child<QCheckBox>(p, "chkAutoStart")->click();
         Child<QCheckBox>(p, "chkAutorunMini")->click();
     }
     QCOMPARE(Attribute("comport", "name"), QStringLiteral("ttyUSB7"));
     QCOMPARE(Attribute("autorun", "autostart"), QStringLiteral("1"));
     TestPanel p;
-    QCOMPARE(p.cbComPort->currentText(), QStringLiteral("ttyUSB7"));
-    QCOMPARE(p.ComPort, 7);
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("33"));
-    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("115200"));
-    QCOMPARE(p.BaudRate, 115200);
-    QCOMPARE(p.cbLineFormat->currentIndex(), 3);
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("120"));
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), QStringLiteral("ttyUSB7"));
+    QCOMPARE(p.panComPort->comPort(), 7);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("33"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("115200"));
+    QCOMPARE(p.panComPort->baudRate(), 115200);
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), 3);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("120"));
     QVERIFY(Child<QCheckBox>(p, "chkAutoStart")->isChecked());
     QVERIFY(Child<QCheckBox>(p, "chkAutorunMini")->isChecked());
     QVERIFY(!Child<QCheckBox>(p, "chkAutoStartDelay")->isChecked());
@@ -163,18 +164,18 @@ void TestPanelOptions::portEntries() {
     QFETCH(QString, selected);
     WriteOptions("<options><comport " + comport + "/></options>");
     TestPanel p;
-    QCOMPARE(p.cbComPort->currentText(), selected);
-    QCOMPARE(p.cbComPort->currentIndex() == -1, selected.isEmpty());
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), selected);
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentIndex() == -1, selected.isEmpty());
 }
 
 void TestPanelOptions::badValuesAreIgnored() {
     WriteOptions(R"(<options><comport addr="abc" baudrate="15" format="x" timeout="1.5"/>)"
                  R"(<autorun delay_value="soon"/><style index="7"/></options>)");
     TestPanel p;
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
-    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("9600"));
-    QCOMPARE(p.cbLineFormat->currentIndex(), 0);
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("20"));
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("16"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("9600"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), 0);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("20"));
     QCOMPARE(Child<QLineEdit>(p, "txtAutostartDelay")->text(), QStringLiteral("10"));
     QCOMPARE(p.options().style(), 12); // number 7 has no style
 }
@@ -184,8 +185,8 @@ void TestPanelOptions::saveFailureReachesTheLog() {
     const QByteArray content = "<settings><comport addr=\"40\"/></settings>";
     WriteOptions(content);
     TestPanel p;
-    p.txtLineAddr->setText("41");
-    p.txtLineAddr->setText("42");
+    Child<QLineEdit>(p, "txtLineAddr")->setText("41");
+    Child<QLineEdit>(p, "txtLineAddr")->setText("42");
     QCOMPARE(ReadOptions(), content);
     QCOMPARE(LogLinesStartingWith(kSaveFailure), 1);
 }

@@ -1,12 +1,9 @@
-// The test panel: running light, running pair, all outputs on or off, its speed, and how it
-// shows and hides with the test functions.
+// The test panel bound to the test patterns: its buttons and speed bar drive them, the output
+// buttons show their steps, and the panel shows and hides with the test functions. The
+// patterns' own logic is tested through the session (tests/session/test_session_patterns.cpp).
 #include "app/main_window.h"
 #include "app/tarvex_registration.h"
-#include "model/register_map.h"
 #include "panel_fixture.h"
-#include "tools/temp_log.h"
-#include "tools/temp_log_window.h"
-#include "transport/free_port.h"
 #include "widgets/output_button.h"
 
 #include <QComboBox>
@@ -17,6 +14,8 @@
 #include <QTest>
 
 namespace {
+
+using Access = TzTestPatternsTestAccess;
 
 // The outputs the panel shows on.
 QList<int> LitOutputs(const TfrTarvex &p) {
@@ -39,11 +38,10 @@ private slots:
     void speed();
     void dragSnapsToFive_data();
     void dragSnapsToFive();
-    void snakeRunsRoundTheRows();
-    void runnerLightsPairsAndWaitsForTheSnake();
-    void allOutputs();
+    void buttonsDriveThePatterns();
+    void allOutputsShowPending();
     void patternsOwnTheDisplayWhileRunning();
-    void snakeGoesOnAfterTheConnectionEnds();
+    void patternButtonsNeedTheConnection();
     void expandCollapseAndTestMode();
 };
 
@@ -58,16 +56,18 @@ void TestPanelPatterns::speed_data() {
 void TestPanelPatterns::speed() {
     QFETCH(int, position);
     QFETCH(int, period);
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    QCOMPARE(p.labSnakeSpeed->text(), QStringLiteral("Скорость: (Шаг в 500мс)"));
-    QCOMPARE(p.Runner_Timer.interval(), 500);
-    p.SnakeSpeedScroll->setValue(position == 1600 ? 1000 : 1600); // make sure it changes
-    p.SnakeSpeedScroll->setValue(position);
-    QCOMPARE(p.SnakeTimer.interval(), period);
-    QCOMPARE(p.Runner_Timer.interval(), period);
-    QCOMPARE(p.labSnakeSpeed->text(), QStringLiteral("Скорость: (Шаг в %1 мс)").arg(period));
+    TestPanel p;
+    auto *bar = Child<QScrollBar>(p, "SnakeSpeedScroll");
+    auto *label = Child<QLabel>(p, "labSnakeSpeed");
+    QCOMPARE(bar->value(), 1600);
+    QCOMPARE(label->text(), QStringLiteral("Скорость: (Шаг в 500мс)"));
+    QCOMPARE(Access::Runner_Timer(p.Patterns()).interval(), 500);
+    bar->setValue(position == 1600 ? 1000 : 1600); // make sure it changes
+    bar->setValue(position);
+    QCOMPARE(p.Patterns().stepPeriod(), period);
+    QCOMPARE(Access::SnakeTimer(p.Patterns()).interval(), period);
+    QCOMPARE(Access::Runner_Timer(p.Patterns()).interval(), period);
+    QCOMPARE(label->text(), QStringLiteral("Скорость: (Шаг в %1 мс)").arg(period));
 }
 
 void TestPanelPatterns::dragSnapsToFive_data() {
@@ -83,94 +83,59 @@ void TestPanelPatterns::dragSnapsToFive_data() {
 void TestPanelPatterns::dragSnapsToFive() {
     QFETCH(int, dragged);
     QFETCH(int, snapped);
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    p.SnakeSpeedScroll->setValue(dragged);
-    p.SnakeSpeedScrollScroll(dragged);
-    QCOMPARE(p.SnakeSpeedScroll->value(), snapped);
+    TestPanel p;
+    auto *bar = Child<QScrollBar>(p, "SnakeSpeedScroll");
+    bar->setSliderDown(true); // the thumb is dragged
+    bar->setSliderPosition(dragged);
+    bar->setSliderDown(false);
+    QCOMPARE(bar->value(), snapped);
+    QCOMPARE(p.Patterns().stepPeriod(), 2050 - snapped);
 }
 
-void TestPanelPatterns::snakeRunsRoundTheRows() {
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    p.btnSnakeOnClick();
-    QVERIFY(p.SnakeTimer.isActive());
-    QCOMPARE(p.btnSnakeOn->text(), QStringLiteral("Отключить"));
-    QCOMPARE(p.SnakeTimer.interval(), 450);
-    p.SnakeTimer.stop(); // steps are driven by hand
-    QList<int> path;
-    for (int step = 0; step < 22; ++step) {
-        p.SnakeTimerTimer();
-        const QList<int> lit = LitOutputs(p);
-        QCOMPARE(lit.size(), 1);
-        path.append(lit.first());
+// The snake's button starts and stops it and names the next action; the runner's stays down
+// while the runner runs; the steps show on the output buttons.
+void TestPanelPatterns::buttonsDriveThePatterns() {
+    TestPanel p;
+    auto *snake = Child<QPushButton>(p, "btnSnakeOn");
+    auto *runner = Child<QPushButton>(p, "btnRunner");
+    snake->setEnabled(true); // no module: only the display changes
+    runner->setEnabled(true);
+    snake->click();
+    QVERIFY(p.Patterns().snakeRunning());
+    QCOMPARE(snake->text(), QStringLiteral("Отключить"));
+    Access::SnakeTimer(p.Patterns()).stop(); // steps by hand
+    for (int step = 0; step < 11; ++step)
+        p.Patterns().SnakeTimerTimer();
+    QCOMPARE(LitOutputs(p), QList<int>{20});
+    Access::SnakeTimer(p.Patterns()).start();
+    snake->click();
+    QVERIFY(!p.Patterns().snakeRunning());
+    QCOMPARE(snake->text(), QStringLiteral("Включить"));
+
+    for (int n = 1; n <= 20; ++n) // no module states to show again: the last step stays
+        p.DoutBtns[n]->SetPicture(TzOutputPicture::Off);
+    runner->click();
+    QVERIFY(runner->isChecked());
+    QVERIFY(p.Patterns().runnerDown());
+    Access::Runner_Timer(p.Patterns()).stop();
+    p.Patterns().Runner_TimerTimer();
+    p.Patterns().Runner_TimerTimer();
+    QCOMPARE(LitOutputs(p), (QList<int>{2, 12}));
+    runner->click();
+    QVERIFY(!p.Patterns().runnerDown());
+}
+
+void TestPanelPatterns::allOutputsShowPending() {
+    TestPanel p;
+    for (const char *name : {"btnAllOnSlow", "btnAllOffSlow", "btnAllOn", "btnAllOff"}) {
+        for (int n = 1; n <= 20; ++n)
+            p.DoutBtns[n]->SetPicture(TzOutputPicture::Off);
+        auto *button = Child<QPushButton>(p, name);
+        button->setEnabled(true);
+        button->click();
+        for (int n = 1; n <= 20; ++n)
+            QCOMPARE(p.DoutBtns[n]->Picture(), TzOutputPicture::Pending);
     }
-    QCOMPARE(path, (QList<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 20,
-                               19, 18, 17, 16, 15, 14, 13, 12, 11, 1,  2}));
-    p.SnakeTimer.start();
-    p.btnSnakeOnClick();
-    QVERIFY(!p.SnakeTimer.isActive());
-    QCOMPARE(p.btnSnakeOn->text(), QStringLiteral("Включить"));
-}
-
-void TestPanelPatterns::runnerLightsPairsAndWaitsForTheSnake() {
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    p.Runner_Timer.stop();
-    p.btnRunner->setChecked(true);
-    p.btnRunnerClick();
-    QList<QList<int>> pairs;
-    for (int step = 0; step < 11; ++step) {
-        p.Runner_TimerTimer();
-        pairs.append(LitOutputs(p));
-    }
-    QCOMPARE(pairs.first(), (QList<int>{1, 11}));
-    QCOMPARE(pairs[9], (QList<int>{10, 20}));
-    QCOMPARE(pairs[10], (QList<int>{1, 11}));
-
-    p.btnRunnerClick();   // a click restarts at the first pair
-    p.SnakeTimer.start(); // the snake runs: the runner lights nothing
-    const QList<int> before = LitOutputs(p);
-    p.Runner_TimerTimer();
-    QCOMPARE(LitOutputs(p), before);
-    p.SnakeTimer.stop();
-    p.Runner_TimerTimer();
-    QVERIFY(LitOutputs(p).contains(1) && LitOutputs(p).contains(11));
-}
-
-void TestPanelPatterns::allOutputs() {
-    PanelFixture f;
-    QVERIFY(f.ok());
-    TfrTarvex &p = f.panel();
-    QVERIFY(f.connectAndPoll());
-    f.sim().command("silent on"); // requests wait, so the queue shows what was queued
-    QTRY_VERIFY_WITH_TIMEOUT(TarvexSessionTestAccess::FreePort(f.session())->QueueCount() > 0,
-                             2000);
-
-    QTest::mouseClick(p.btnAllOnSlow, Qt::LeftButton);
-    for (int n = 1; n <= 20; ++n)
-        QCOMPARE(p.DoutBtns[n]->Picture(), TzOutputPicture::Pending);
-    QList<int> expected;
-    for (int n = 20; n >= 1; --n)
-        expected.append(n);
-    QList<int> switchedOn;
-    for (const auto &[output, on] : QueuedOutputWrites(f.session()))
-        if (on)
-            switchedOn.append(output);
-    QCOMPARE(switchedOn, expected);
-
-    QTest::mouseClick(p.btnAllOn, Qt::LeftButton);
-    QCOMPARE(QueuedRegisterWrites(f.session(), TarvexMap::kRegOutputStates17to20),
-             QList<int>{0x000F});
-    QCOMPARE(QueuedRegisterWrites(f.session(), TarvexMap::kRegOutputStates1to16),
-             QList<int>{0xFFFF});
-    f.sim().command("silent off");
-    QTRY_VERIFY_WITH_TIMEOUT(p.DoutBtns[20]->Picture() == TzOutputPicture::On &&
-                                 p.DoutBtns[1]->Picture() == TzOutputPicture::On,
-                             5000);
 }
 
 void TestPanelPatterns::patternsOwnTheDisplayWhileRunning() {
@@ -178,32 +143,40 @@ void TestPanelPatterns::patternsOwnTheDisplayWhileRunning() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     QVERIFY(f.connectAndPoll());
-    p.SnakeSpeedScroll->setValue(50); // two-second steps: the refreshes come in between
-    p.btnSnakeOnClick();
-    p.SnakeSilence = true; // the display alone: the module keeps every output off
-    p.SnakeTimerTimer();
+    // Two-second steps: the refreshes come in between.
+    Child<QScrollBar>(p, "SnakeSpeedScroll")->setValue(50);
+    Child<QPushButton>(p, "btnSnakeOn")->click();
+    Access::SetSnakeSilence(p.Patterns(), true); // the display alone: the module keeps all off
+    p.Patterns().SnakeTimerTimer();
     QSignalSpy states(p.Session, &TarvexSession::outputsChanged);
     QTRY_VERIFY_WITH_TIMEOUT(states.size() >= 2, 2000); // fresh output states from the module
     QCOMPARE(p.DoutBtns[1]->Picture(), TzOutputPicture::On);
-    p.btnSnakeOnClick(); // stopped: the module's states show again
+    Child<QPushButton>(p, "btnSnakeOn")->click(); // stopped: the module's states show again
     QCOMPARE(p.DoutBtns[1]->Picture(), TzOutputPicture::Off);
 }
 
-void TestPanelPatterns::snakeGoesOnAfterTheConnectionEnds() {
+// Usable only while the module is polled; a snake running when the connection ends goes on.
+void TestPanelPatterns::patternButtonsNeedTheConnection() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
+    const QList<QPushButton *> buttons = {
+        Child<QPushButton>(p, "btnSnakeOn"),   Child<QPushButton>(p, "btnRunner"),
+        Child<QPushButton>(p, "btnAllOnSlow"), Child<QPushButton>(p, "btnAllOffSlow"),
+        Child<QPushButton>(p, "btnAllOn"),     Child<QPushButton>(p, "btnAllOff")};
+    for (QPushButton *button : buttons)
+        QVERIFY(!button->isEnabled());
     QVERIFY(f.connectAndPoll());
-    QVERIFY(p.btnSnakeOn->isEnabled());
-    p.btnSnakeOnClick();
-    p.btnConnectClick(); // disconnect
-    QTRY_VERIFY_WITH_TIMEOUT(!p.btnSnakeOn->isEnabled(), 1000);
-    QVERIFY(p.SnakeTimer.isActive());
-    const int pending = f.session().PendingAnswerCount();
-    p.SnakeTimerTimer();
-    p.SnakeTimerTimer();
+    for (QPushButton *button : buttons)
+        QVERIFY(button->isEnabled());
+    QTest::mouseClick(buttons.first(), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(p, "btnConnect"), Qt::LeftButton); // disconnect
+    QTRY_VERIFY_WITH_TIMEOUT(!buttons.first()->isEnabled(), 1000);
+    for (QPushButton *button : buttons)
+        QVERIFY(!button->isEnabled());
+    QVERIFY(p.Patterns().snakeRunning());
+    p.Patterns().SnakeTimerTimer();
     QCOMPARE(LitOutputs(p).size(), 1);
-    QCOMPARE(f.session().PendingAnswerCount(), pending); // nothing queued
 }
 
 void TestPanelPatterns::expandCollapseAndTestMode() {
@@ -214,28 +187,29 @@ void TestPanelPatterns::expandCollapseAndTestMode() {
     mainWindow.show();
     auto *p = qobject_cast<TfrTarvex *>(mainWindow.Frame());
     QVERIFY(p);
+    auto *panSnake = Child<QFrame>(*p, "panSnake");
     p->InterfaceTimerTimer();
-    QVERIFY(p->panSnake->isVisible());
-    QCOMPARE(p->panSnake->y(), p->height() - 22); // only the caption strip shows
-    QCOMPARE(p->panSnake->geometry().right(), p->width() - 1);
+    QVERIFY(panSnake->isVisible());
+    QCOMPARE(panSnake->y(), p->height() - 22); // only the caption strip shows
+    QCOMPARE(panSnake->geometry().right(), p->width() - 1);
 
-    QTest::mouseClick(p->labSnakeCaption, Qt::LeftButton);
+    QTest::mouseClick(Child<QLabel>(*p, "labSnakeCaption"), Qt::LeftButton);
     QCOMPARE(mainWindow.minimumWidth(), 900);
     QCOMPARE(mainWindow.maximumWidth(), 900);
     QTRY_COMPARE(p->width(), 900);
-    QCOMPARE(p->panSnake->pos(), QPoint(900 - p->panSnake->width() - 12, 130));
+    QCOMPARE(panSnake->pos(), QPoint(900 - panSnake->width() - 12, 130));
 
-    QTest::mouseClick(p->labClosePanSnake, Qt::LeftButton);
+    QTest::mouseClick(Child<QLabel>(*p, "labClosePanSnake"), Qt::LeftButton);
     QCOMPARE(mainWindow.maximumWidth(), 700);
     QTRY_COMPARE(p->width(), 700);
-    QTRY_COMPARE(p->panSnake->y(), p->height() - 22);
-    QVERIFY(p->panSnake->isVisible());
+    QTRY_COMPARE(panSnake->y(), p->height() - 22);
+    QVERIFY(panSnake->isVisible());
 
-    QTest::mouseClick(p->labSnakeCaption, Qt::LeftButton);
+    QTest::mouseClick(Child<QLabel>(*p, "labSnakeCaption"), Qt::LeftButton);
     mainWindow.SysCommand(kCmdTestMode); // test functions off
     p->InterfaceTimerTimer();
     QCOMPARE(mainWindow.maximumWidth(), 700); // collapsed first, then hidden
-    QVERIFY(!p->panSnake->isVisible());
+    QVERIFY(!panSnake->isVisible());
     QVERIFY(!p->findChild<QWidget *>("cbStyles")->isVisible());
 }
 

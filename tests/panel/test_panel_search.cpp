@@ -1,5 +1,6 @@
 // The device search as the panel shows it: the search icon, the result list with its counter
 // line, taking a found module's settings, and the line monitor button.
+#include "panel/connection_panel.h"
 #include "panel/find_device.h"
 #include "panel_fixture.h"
 #include "tools/port_observer_window.h"
@@ -36,7 +37,7 @@ TStringBytes TypeAnswer(int address, int type) {
 
 // Opens the connection panel and starts a search on it through the search icon.
 void ClickSearchIcon(TfrTarvex &p) {
-    if (!p.panComPort->isVisible())
+    if (!Child<QFrame>(p, "panComPort")->isVisible())
         QTest::mouseClick(p.btnComPort, Qt::LeftButton);
     QTest::mouseClick(p.imgFindDevice, Qt::LeftButton);
 }
@@ -66,11 +67,13 @@ void TestPanelSearch::searchFindsTheModule() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     TfrmFindDevice engine;
-    p.cbLineBaudRate->setCurrentText("115200");
-    p.txtLineTimeout->setText("10");
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentText("115200");
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("10");
     ClickSearchIcon(p);
     QVERIFY(engine.InFindProgress());
-    QVERIFY(!p.btnConnect->isEnabled() && !p.cbComPort->isEnabled() && !p.txtLineAddr->isEnabled());
+    QVERIFY(!Child<QPushButton>(p, "btnConnect")->isEnabled() &&
+            !Child<QComboBox>(p, "cbComPort")->isEnabled() &&
+            !Child<QLineEdit>(p, "txtLineAddr")->isEnabled());
     QVERIFY(p.panFind->isVisible());
     QVERIFY(p.aniAdvProgress->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(ListLines(p.FindListBox).contains("[16] Tarvex"), 8000);
@@ -81,7 +84,8 @@ void TestPanelSearch::searchFindsTheModule() {
     QTest::mouseClick(p.imgFindDevice, Qt::LeftButton); // stop
     QVERIFY(!engine.InFindProgress());
     QCOMPARE(ListLines(p.FindListBox), QStringList{"[16] Tarvex"}); // the counter line goes
-    QVERIFY(p.btnConnect->isEnabled() && p.cbComPort->isEnabled());
+    QVERIFY(Child<QPushButton>(p, "btnConnect")->isEnabled() &&
+            Child<QComboBox>(p, "cbComPort")->isEnabled());
     QVERIFY(!p.aniAdvProgress->isVisible());
     QVERIFY(p.panFind->isVisible());
 }
@@ -91,10 +95,10 @@ void TestPanelSearch::shortTimeoutRaisedBeforeSearch() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     TfrmFindDevice engine;
-    p.txtLineTimeout->setText("5");
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("5");
     ClickSearchIcon(p);
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("30"));
-    QCOMPARE(BlinkTarget(), p.txtLineTimeout);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("30"));
+    QCOMPARE(BlinkTarget(), Child<QLineEdit>(p, "txtLineTimeout"));
     QCOMPARE(engine.Timeout, 30);
     QVERIFY(engine.InFindProgress());
     p.FindStop();
@@ -117,7 +121,8 @@ void TestPanelSearch::counterLineWrapsToTheNextPass() {
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
     TfrmFindDevice engine;
-    p.txtLineTimeout->setText("500"); // the engine stays on its first probes meanwhile
+    Child<QLineEdit>(p, "txtLineTimeout")
+        ->setText("500"); // the engine stays on its first probes meanwhile
     ClickSearchIcon(p);
     QVERIFY(engine.InFindProgress());
     p.FindProcessAniPos = 9;
@@ -135,19 +140,19 @@ void TestPanelSearch::clickTakesTheSettings() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.cbLineBaudRate->setCurrentIndex(7);
-    p.cbLineFormat->setCurrentIndex(3);
-    p.txtLineTimeout->setText("77");
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(7);
+    Child<QComboBox>(p, "cbLineFormat")->setCurrentIndex(3);
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("77");
     p.FindAddrProc(42, TypeAnswer(42, 73)); // found under these settings
-    p.cbLineBaudRate->setCurrentIndex(0);
-    p.cbLineFormat->setCurrentIndex(0);
-    p.txtLineTimeout->setText("200");
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentIndex(0);
+    Child<QComboBox>(p, "cbLineFormat")->setCurrentIndex(0);
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("200");
     p.FindListBoxClick(p.FindListBox->item(0));
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("42"));
-    QCOMPARE(p.cbLineBaudRate->currentIndex(), 7);
-    QCOMPARE(p.BaudRate, 38400);
-    QCOMPARE(p.cbLineFormat->currentIndex(), 3);
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("77"));
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("42"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentIndex(), 7);
+    QCOMPARE(p.panComPort->baudRate(), 38400);
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentIndex(), 3);
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(), QStringLiteral("77"));
 }
 
 void TestPanelSearch::doubleClickWhileSearchingFindsThePortBusy() {
@@ -156,8 +161,8 @@ void TestPanelSearch::doubleClickWhileSearchingFindsThePortBusy() {
     TfrTarvex &p = f.panel();
     TfrmFindDevice engine;
     p.Session->SetSilenceMode(true);
-    p.cbLineBaudRate->setCurrentText("115200");
-    p.txtLineTimeout->setText("10");
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentText("115200");
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("10");
     ClickSearchIcon(p);
     QTRY_VERIFY_WITH_TIMEOUT(ListLines(p.FindListBox).contains("[16] Tarvex"), 8000);
     p.FindListBoxDblClick();
@@ -217,8 +222,8 @@ void TestPanelSearch::sweepFindsTheModuleAtItsSettings() {
     TfrmFindDevice engine;
     engine.FirstAddr = 15; // a short pass keeps the sweep quick
     engine.LastAddr = 17;
-    p.txtLineTimeout->setText("10");
-    if (!p.panComPort->isVisible())
+    Child<QLineEdit>(p, "txtLineTimeout")->setText("10");
+    if (!Child<QFrame>(p, "panComPort")->isVisible())
         QTest::mouseClick(p.btnComPort, Qt::LeftButton);
     QVERIFY(p.chkSearchSweep->isVisible());
     QCOMPARE(p.chkSearchSweep->text(), QStringLiteral("Перебирать скорости и форматы"));
@@ -261,10 +266,11 @@ void TestPanelSearch::sweepFindsTheModuleAtItsSettings() {
 
     const QRect entry = p.FindListBox->visualItemRect(p.FindListBox->item(0));
     QTest::mouseClick(p.FindListBox->viewport(), Qt::LeftButton, {}, entry.center());
-    QCOMPARE(p.txtLineAddr->text(), QStringLiteral("16"));
-    QCOMPARE(p.cbLineBaudRate->currentText(), QStringLiteral("19200"));
-    QCOMPARE(p.cbLineFormat->currentText(), QStringLiteral("MODBUS RTU 8N2"));
-    QCOMPARE(p.txtLineTimeout->text(), QStringLiteral("15")); // the minimum at 19200
+    QCOMPARE(Child<QLineEdit>(p, "txtLineAddr")->text(), QStringLiteral("16"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineBaudRate")->currentText(), QStringLiteral("19200"));
+    QCOMPARE(Child<QComboBox>(p, "cbLineFormat")->currentText(), QStringLiteral("MODBUS RTU 8N2"));
+    QCOMPARE(Child<QLineEdit>(p, "txtLineTimeout")->text(),
+             QStringLiteral("15")); // the minimum at 19200
     QVERIFY(f.connectAndPoll(5000));
     QVERIFY(p.Session->isConnected());
 }
@@ -273,8 +279,8 @@ void TestPanelSearch::foundListSavedFromTheContextMenu() {
     PanelFixture f;
     QVERIFY(f.ok());
     TfrTarvex &p = f.panel();
-    p.cbLineBaudRate->setCurrentText("38400");
-    p.cbLineFormat->setCurrentIndex(3);
+    Child<QComboBox>(p, "cbLineBaudRate")->setCurrentText("38400");
+    Child<QComboBox>(p, "cbLineFormat")->setCurrentIndex(3);
     p.FindAddrProc(16, TypeAnswer(16, 73));
     p.FindAddrProc(5, TypeAnswer(5, 72));
     QTemporaryDir dir;

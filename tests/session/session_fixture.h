@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/tarvex_session.h"
+#include "session/test_patterns.h"
 #include "sim_process.h"
 
 #include <QList>
@@ -19,6 +20,16 @@ class TarvexSessionTestAccess {
 public:
     static TzFreePort *FreePort(TarvexSession &session) { return session.FreePort.get(); }
     static QTimer &OprosTimer(TarvexSession &session) { return session.OprosTimer; }
+};
+
+// Reaches the test patterns' timers, to step them by hand, and their display-only switch.
+class TzTestPatternsTestAccess {
+public:
+    static QTimer &SnakeTimer(TzTestPatterns &patterns) { return patterns.SnakeTimer; }
+    static QTimer &Runner_Timer(TzTestPatterns &patterns) { return patterns.Runner_Timer; }
+    static void SetSnakeSilence(TzTestPatterns &patterns, bool silent) {
+        patterns.SnakeSilence = silent;
+    }
 };
 
 // The lines a session logged, newest first, with their colours.

@@ -1,5 +1,7 @@
+#include "pwm_panel.h"
+
 #include "panel_texts.h"
-#include "tarvex.h"
+#include "session/tarvex_session.h"
 #include "transport/utils.h"
 #include "widgets/blinker.h"
 #include "widgets/pictures.h"
@@ -42,11 +44,11 @@ QLineEdit *DurationField(QWidget *panel, const char *name, const QString &captio
 
 } // namespace
 
-void TfrTarvex::CreatePwmPanel() {
-    panDOUT = MakePopupPanel(this, QStringLiteral("panDOUT"),
-                             QStringLiteral("Широтно-импульсная модуляция"), 272, 414);
+TzPwmPanel::TzPwmPanel(TarvexSession &session, QWidget *frame) : QFrame(frame), Session(session) {
+    InitPopupPanel(this, QStringLiteral("panDOUT"), QStringLiteral("Широтно-импульсная модуляция"),
+                   272, 414);
 
-    auto *selectorArea = new QFrame(panDOUT);
+    auto *selectorArea = new QFrame(this);
     selectorArea->setObjectName(QStringLiteral("panShimButtons"));
     selectorArea->setGeometry(6, 32, 260, 4 * kSelectorHeight + 3 * kSelectorGap + 12);
     selectorArea->setAutoFillBackground(true);
@@ -56,10 +58,10 @@ void TfrTarvex::CreatePwmPanel() {
     const int fieldsTop = selectorArea->geometry().bottom() + 8;
     const auto shimField = [this](const char *name, const QString &caption, const char *hint,
                                   int maxLength, int y) {
-        QLineEdit *field = MakeDigitsField(panDOUT, QString());
+        QLineEdit *field = MakeDigitsField(this, QString());
         field->setMaxLength(maxLength);
         PlaceField(field, QString::fromLatin1(name), caption, Hint(hint), y, 60, 165);
-        connect(field, &QLineEdit::textChanged, this, &TfrTarvex::txtShimScaleChange);
+        connect(field, &QLineEdit::textChanged, this, &TzPwmPanel::txtShimScaleChange);
         return field;
     };
     txtShimScale = shimField(
@@ -81,33 +83,33 @@ void TfrTarvex::CreatePwmPanel() {
         "прерывает\r\nвыполнение текущего цикла ШИМ.",
         4, fieldsTop + 56);
 
-    chkShimSecure = new QCheckBox(QStringLiteral("Замкнуто при включении"), panDOUT);
+    chkShimSecure = new QCheckBox(QStringLiteral("Замкнуто при включении"), this);
     chkShimSecure->setObjectName(QStringLiteral("chkShimSecure"));
     chkShimSecure->setAccessibleName(chkShimSecure->text());
     chkShimSecure->setToolTip(Hint("Безопасное состояние выхода\r\n(выставляется сразу после "
                                    "включения или перезагрузки)"));
     chkShimSecure->setGeometry(10, fieldsTop + 86, 250, 22);
-    connect(chkShimSecure, &QCheckBox::clicked, this, &TfrTarvex::SaveConnectionOptions);
+    connect(chkShimSecure, &QCheckBox::clicked, this, &TzPwmPanel::optionsChanged);
 
     const QString buttonsHint =
         Hint("Кнопка \"Применить\":\r\n Настройки будут применены сразу\r\n (только для текущего "
              "Реле)\r\n\r\nКнопка \"По умолчанию\":\r\n Сбрасывает настройки текущего Реле до "
              "заводских\r\n (после сброса следует нажать кнопку \"Применить\")");
-    btnDOUT_Default = new QPushButton(QStringLiteral("По умолчанию"), panDOUT);
+    btnDOUT_Default = new QPushButton(QStringLiteral("По умолчанию"), this);
     btnDOUT_Default->setObjectName(QStringLiteral("btnDOUT_Default"));
     btnDOUT_Default->setAccessibleName(btnDOUT_Default->text());
     btnDOUT_Default->setGeometry(10, fieldsTop + 118, 120, 28);
     btnDOUT_Default->setToolTip(buttonsHint);
-    connect(btnDOUT_Default, &QPushButton::clicked, this, &TfrTarvex::btnDOUT_DefaultClick);
-    btnDOUT_Apply = new QPushButton(QStringLiteral("Применить #1"), panDOUT);
+    connect(btnDOUT_Default, &QPushButton::clicked, this, &TzPwmPanel::btnDOUT_DefaultClick);
+    btnDOUT_Apply = new QPushButton(QStringLiteral("Применить #1"), this);
     btnDOUT_Apply->setObjectName(QStringLiteral("btnDOUT_Apply"));
     btnDOUT_Apply->setAccessibleName(QStringLiteral("Применить"));
     btnDOUT_Apply->setGeometry(140, fieldsTop + 118, 120, 28);
     btnDOUT_Apply->setToolTip(buttonsHint);
-    connect(btnDOUT_Apply, &QPushButton::clicked, this, &TfrTarvex::btnDOUT_ApplyClick);
+    connect(btnDOUT_Apply, &QPushButton::clicked, this, &TzPwmPanel::btnDOUT_ApplyClick);
 
     panShim =
-        MakePopupPanel(this, QStringLiteral("panShim"), QStringLiteral("Расчёт ШИМ"), 200, 116);
+        MakePopupPanel(frame, QStringLiteral("panShim"), QStringLiteral("Расчёт ШИМ"), 200, 116);
     (new QLabel(QStringLiteral("Формат: Часы:Мин:Сек.мсек"), panShim))
         ->setGeometry(10, 28, 180, 20);
     const char *hintTail = "\r\n\r\nФормат ввода:\r\n(ЧЧ:ММ:СС.м)\r\nЧасы:Минуты:Секунды."
@@ -121,9 +123,16 @@ void TfrTarvex::CreatePwmPanel() {
         panShim, "txtShimTimeOff", QStringLiteral("Разомкнуто"),
         Hint(QByteArray("Длительность разомкнутого состояния реле ").append(hintTail).constData()),
         82);
+
+    // The first full read has filled the outputs: the first one is selected.
+    connect(&Session, &TarvexSession::connectionStateChanged, this,
+            [this](TarvexSession::ConnectionState state) {
+                if (state == TarvexSession::ConnectionState::Polling)
+                    btnDOUT1PanClick(1);
+            });
 }
 
-void TfrTarvex::CreateShimBtns(QWidget *area) {
+void TzPwmPanel::CreateShimBtns(QWidget *area) {
     for (int n = 1; n <= 20; ++n) {
         const int column = (n - 1) % 5;
         const int row = (n - 1) / 5;
@@ -148,13 +157,13 @@ void TfrTarvex::CreateShimBtns(QWidget *area) {
     }
 }
 
-void TfrTarvex::btnDOUT1PanClick(int output) {
+void TzPwmPanel::btnDOUT1PanClick(int output) {
     CurrDoutIndx = output;
     for (int n = 1; n <= 20; ++n) {
         ShimBtns[n]->setChecked(n == output);
         ShimBtns[n]->setIcon(QIcon(SelectorPixmap(n == output)));
     }
-    const TzDiscretOutParams &out = Session->output(output);
+    const TzDiscretOutParams &out = Session.output(output);
     txtShimScale->setText(QString::number(out.ShimScale));
     txtShimPeriod->setText(QString::number(out.ShimPeriod));
     txtShimKoef->setText(QString::number(out.ShimKoef));
@@ -163,13 +172,13 @@ void TfrTarvex::btnDOUT1PanClick(int output) {
 }
 
 // The session checks the fields; the first one it refuses blinks.
-void TfrTarvex::btnDOUT_ApplyClick() {
+void TzPwmPanel::btnDOUT_ApplyClick() {
     TzPwmParams params;
     params.ShimScale = FieldNumber(txtShimScale);
     params.ShimPeriod = FieldNumber(txtShimPeriod);
     params.ShimKoef = FieldNumber(txtShimKoef);
     params.ShimSafe = chkShimSecure->isChecked();
-    switch (Session->applyPwm(CurrDoutIndx, params)) {
+    switch (Session.applyPwm(CurrDoutIndx, params)) {
     case TzApplyResult::BadPwmScale:
         BlinkEdit(txtShimScale);
         break;
@@ -184,14 +193,14 @@ void TfrTarvex::btnDOUT_ApplyClick() {
     }
 }
 
-void TfrTarvex::btnDOUT_DefaultClick() {
+void TzPwmPanel::btnDOUT_DefaultClick() {
     txtShimScale->setText(QStringLiteral("1"));
     txtShimPeriod->setText(QStringLiteral("50"));
     txtShimKoef->setText(QStringLiteral("0"));
     chkShimSecure->setChecked(false);
 }
 
-void TfrTarvex::txtShimScaleChange() {
+void TzPwmPanel::txtShimScaleChange() {
     txtShimTimeOn->setText(QStringLiteral("00:00:00.000"));
     txtShimTimeOff->setText(QStringLiteral("00:00:00.000"));
     int scale = 0, period = 0, koef = 0;
