@@ -2,6 +2,8 @@
 
 namespace {
 
+constexpr int kMaxTimeoutMs = 60 * 1000; // a minute: far beyond any answer
+
 // "--name=value" or "--name value"; false when the value is missing.
 bool TakeValue(const QStringList &arguments, int &i, QString &name, QString &value) {
     const QString &argument = arguments[i];
@@ -59,11 +61,12 @@ bool ApplyLineOption(const QString &name, const QString &value, TarvexLineSettin
         return false;
     }
     // --timeout
-    if (ParseNumber(value, 1, 60000, number)) {
+    if (ParseNumber(value, 1, kMaxTimeoutMs, number)) {
         line.timeoutMs = number;
         return true;
     }
-    error = QStringLiteral("таймаут «%1» — не число миллисекунд 1..60000").arg(value);
+    error =
+        QStringLiteral("таймаут «%1» — не число миллисекунд 1..%2").arg(value).arg(kMaxTimeoutMs);
     return false;
 }
 
