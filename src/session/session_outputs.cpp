@@ -28,15 +28,21 @@ bool TarvexSession::setAllOutputs(bool on) {
               : setOutputWords(0, 0);
 }
 
-// The settings take effect at once and only for this output; writing the duty factor does not
-// interrupt the PWM cycle in progress.
-TzApplyResult TarvexSession::applyPwm(int output, const TzPwmParams &params) {
+std::optional<TzApplyResult> PwmParamsFault(const TzPwmParams &params) {
     if (params.ShimScale < 1 || params.ShimScale > 240)
         return TzApplyResult::BadPwmScale;
     if (params.ShimPeriod < 50 || params.ShimPeriod > 36000)
         return TzApplyResult::BadPwmPeriod;
     if (params.ShimKoef < 0 || params.ShimKoef > 1000)
         return TzApplyResult::BadPwmDuty;
+    return std::nullopt;
+}
+
+// The settings take effect at once and only for this output; writing the duty factor does not
+// interrupt the PWM cycle in progress.
+TzApplyResult TarvexSession::applyPwm(int output, const TzPwmParams &params) {
+    if (const std::optional<TzApplyResult> fault = PwmParamsFault(params))
+        return *fault;
     // Nothing is written, so nothing is taken over either.
     if (output < 1 || output > kOutputCount || !isConnected() || Link.Lost())
         return TzApplyResult::NotConnected;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 // What the session's apply commands take, and what became of them.
 
 // PWM settings of one output, and its power-on safe state.
@@ -31,3 +33,7 @@ enum class TzApplyResult {
     BadFormat,
     BadNetworkTimeout,
 };
+
+// The first PWM field out of its range (time unit 1..240, period 50..36000, duty factor
+// 0..1000), as applyPwm refuses it; none when all three fit.
+std::optional<TzApplyResult> PwmParamsFault(const TzPwmParams &params);

@@ -1,7 +1,7 @@
 #include "port_observer_model.h"
 
-#include "port_observer_entry.h"
-#include "port_observer_texts.h"
+#include "model/port_observer_entry.h"
+#include "model/port_observer_texts.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/exchange_records.h"
-#include "port_observer_entry.h"
+#include "model/port_observer_entry.h"
 
 #include <QList>
 

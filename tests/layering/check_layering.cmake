@@ -19,7 +19,8 @@ set(allowed_session model transport support)
 set(allowed_tools widgets model transport session)
 set(allowed_panel session tools widgets model support transport)
 set(allowed_app panel session tools widgets model support transport)
-set(layers transport model support widgets session tools panel app)
+set(allowed_cli session model support transport)
+set(layers transport model support widgets session tools panel app cli)
 
 set(faults "")
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/exchange_records.h"
+#include "exchange_records.h"
 
 #include <QString>
 

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The text "tarvex-cli --help" prints.
+QString CliUsage();
