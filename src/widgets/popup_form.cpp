@@ -10,6 +10,12 @@
 QFrame *MakePopupPanel(QWidget *frame, const QString &objectName, const QString &title, int width,
                        int height) {
     auto *panel = new QFrame(frame);
+    SetUpPopupPanel(panel, objectName, title, width, height);
+    return panel;
+}
+
+void SetUpPopupPanel(QFrame *panel, const QString &objectName, const QString &title, int width,
+                     int height) {
     panel->setObjectName(objectName);
     panel->setAccessibleName(title);
     panel->setFrameShape(QFrame::Panel);
@@ -23,7 +29,6 @@ QFrame *MakePopupPanel(QWidget *frame, const QString &objectName, const QString 
     QFont bold = header->font();
     bold.setBold(true);
     header->setFont(bold);
-    return panel;
 }
 
 QLineEdit *MakeDigitsField(QWidget *panel, const QString &text) {

@@ -11,6 +11,9 @@ class QWidget;
 // A raised, hidden panel of the given size with its bold title at the top.
 QFrame *MakePopupPanel(QWidget *frame, const QString &objectName, const QString &title, int width,
                        int height);
+// The same look for a panel of a class of its own.
+void SetUpPopupPanel(QFrame *panel, const QString &objectName, const QString &title, int width,
+                     int height);
 
 // A field that takes decimal digits only.
 QLineEdit *MakeDigitsField(QWidget *panel, const QString &text);
