@@ -17,14 +17,12 @@ class QComboBox;
 class QDomElement;
 class QLabel;
 class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
-class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QToolButton;
 class TzOutputButton;
-struct TzFindLine;
+struct TzFindDevice;
+class TzSearchPanel;
 
 // The Tarvex control panel: the whole working surface of the main window, bound to a session
 // (TarvexSession) that holds the module's state: the panel reads the session's signals and gives
@@ -34,7 +32,8 @@ struct TzFindLine;
 // tarvex_connect.cpp (the connect button and the connection as shown), tarvex_display.cpp (the
 // status labels, the link and the test functions), tarvex_outputs.cpp (output buttons),
 // tarvex_pwm.cpp (PWM panel), tarvex_module.cpp (module settings, reboot and ID) and
-// tarvex_options.cpp (options file, autorun, visual style), tarvex_search.cpp (device search),
+// tarvex_options.cpp (options file, autorun, visual style), tarvex_search.cpp (the device search
+// pop-up TzSearchPanel bound to the connection fields),
 // tarvex_test_patterns.cpp (test patterns), tarvex_remote.cpp (remote control over HTTP).
 class TfrTarvex : public QFrame {
     Q_OBJECT
@@ -142,26 +141,6 @@ public:
     QString OptionsPath() const; // the options file read: see TzOptionsFile
     void StoreOptions(const std::function<void(QDomElement &root)> &change);
 
-    // --- device search (tarvex_search.cpp; the engine is TfrmFindDevice)
-    void imgFindDeviceClick();
-    bool FindStart();
-    void FindStop();
-    void FindProcessProc(int position);
-    void FindAddrProc(int address, const TStringBytes &answer);
-    void FindListBoxClick(QListWidgetItem *item);
-    void FindListBoxDblClick();
-    int FindListCount() const;
-    int FindProcessAniPos = 0;
-    // Sweeping the line settings: every rate of the list, fastest first, with each format.
-    void FindLineProc(const TzFindLine &line);
-    QList<TzFindLine> SearchSweepLines(int timeout) const;
-    bool FindSweep = false; // the search running sweeps the line settings
-    // The found devices as a CSV table, from the list's context menu "Сохранить список...".
-    bool SaveFindList(const QString &path, QString *error = nullptr) const;
-    void FindListSaveClick();
-    // Asks where to save the list; an empty answer saves nothing. A file dialog unless replaced.
-    static std::function<QString(QWidget *parent)> FindListPathSource;
-
     // --- test patterns (tarvex_test_patterns.cpp)
     void btnSnakeOnClick();
     void SnakeTimerTimer();
@@ -251,11 +230,7 @@ public:
     QPushButton *btnConnect = nullptr;
     QLabel *labAni = nullptr;
     QLabel *imgFindDevice = nullptr;
-    QFrame *panFind = nullptr;
-    QListWidget *FindListBox = nullptr;
-    QProgressBar *aniAdvProgress = nullptr;
-    QCheckBox *chkSearchSweep = nullptr;
-    QLabel *labFindLine = nullptr;
+    TzSearchPanel *panFind = nullptr; // the device search pop-up
 
     QFrame *panRS485 = nullptr;
     QLineEdit *txtAddr = nullptr;
@@ -328,8 +303,8 @@ private:
     void CreateRemoteControl();
     void PlaceTestPanel();
     void CreateSearchPanel();
-    void ReleaseSearchEngine();
-    void SetConnectionFieldsEnabled(bool enabled);
+    bool ReadSearchFields(TarvexLineSettings &line, bool raiseTimeout);
+    void TakeFoundDevice(const TzFindDevice &device);
     void CreateAutorunPanel();
     void CreateStyleChooser();
     int FindPortEntry(int number) const;

@@ -74,7 +74,6 @@ TfrTarvex::TfrTarvex(TarvexSession *session, QWidget *owner) : QFrame(owner), Se
 }
 
 TfrTarvex::~TfrTarvex() {
-    ReleaseSearchEngine();
     for (QTimer *timer : {&AniTimer, &InterfaceTimer, &ArrowTimer, &AutostartTimer, &SnakeTimer,
                           &Runner_Timer, &PHP_Call_Timer})
         timer->stop();

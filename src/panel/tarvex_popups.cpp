@@ -1,3 +1,4 @@
+#include "search_panel.h"
 #include "support/program_files.h"
 #include "tarvex.h"
 #include "tools/port_observer_window.h"
@@ -74,7 +75,8 @@ void TfrTarvex::CloseAllPanel() {
 }
 
 void TfrTarvex::TryFindPanVisible() {
-    panFind->setVisible(!Session->isConnected() && !panComPort->isHidden() && FindListCount() > 0);
+    panFind->setVisible(!Session->isConnected() && !panComPort->isHidden() &&
+                        panFind->FindListCount() > 0);
 }
 
 void TfrTarvex::mousePressEvent(QMouseEvent *event) {
