@@ -177,6 +177,13 @@ void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint3
     // A receiver may have stopped or restarted the search; its entries are not ours to touch.
     if (!InProgress || FreePort.get() != port)
         return;
+    // The search's own worker closes the port only when the device has gone; every probe
+    // after this one would fail the same way at once, pass after pass.
+    if (errCode == kErrPortClosed) {
+        WarnPortBusy();
+        EndSearch();
+        return;
+    }
     if (entry.IsLast) {
         if (m_lines.size() > 1) {
             // The next line's worker takes over once this answer has been handled.

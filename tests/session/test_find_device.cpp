@@ -143,6 +143,7 @@ private slots:
     void portThatCannotBeOpenedFails_data();
     void portThatCannotBeOpenedFails();
     void zeroTimeoutFails();
+    void portThatGoesAwayEndsTheSearch();
     void sweepRunsAPassUnderEachLineInTurn();
 };
 
@@ -488,6 +489,28 @@ void TestFindDevice::zeroTimeoutFails() {
     QVERIFY(f.positions().isEmpty());
     QVERIFY(f.simFrames().isEmpty());
     QVERIFY(CanOpen(f.port()));
+}
+
+// The module's port goes away in the middle of a pass: every probe after that would fail at
+// once, pass after pass; the search ends instead, with the busy-port warning, and the port is
+// released.
+void TestFindDevice::portThatGoesAwayEndsTheSearch() {
+    SearchFixture f;
+    QVERIFY(f.ok());
+    f.engine.Cycled = true;
+    f.engine.SetTimeout(kAnswerTimeoutMs);
+    QVERIFY(f.engine.Start());
+    QVERIFY(f.waitForPositions(3, kLongWaitMs));
+    f.sim().stop(); // the pseudo-terminal goes away with its simulator
+
+    QTRY_COMPARE_WITH_TIMEOUT(f.end.size(), 1, kLongWaitMs);
+    QVERIFY(!f.engine.InFindProgress());
+    QCOMPARE(f.warnings(), QStringList{kBusyCaption + ": " + kBusyText});
+    const int reported = f.positions().size();
+    QVERIFY(reported < 247);
+    QTest::qWait(300);
+    QCOMPARE(f.positions().size(), reported);
+    QCOMPARE(f.end.size(), 1);
 }
 
 // A sweep: one pass under each line in turn, on its own worker; a line the port refuses (a
