@@ -36,7 +36,6 @@ bool TfrTarvex::ReadSearchFields(TarvexLineSettings &line, bool raiseTimeout) {
         BlinkEdit(txtLineTimeout);
     }
     line.portName = ComPortName;
-    line.address = txtLineAddr->text().toInt();
     line.baudRate = BaudRate;
     line.format = cbLineFormat->currentIndex();
     line.timeoutMs = timeout;
