@@ -78,8 +78,8 @@ TzSearchPanel::TzSearchPanel(TarvexSession &session, QWidget *frame, QFrame *con
                                 connectionPanel->width() - 20, kSweepRowHeight);
     new TzVisibilityFollower(searchIcon, chkSearchSweep);
 
-    SetUpPopupPanel(this, QStringLiteral("panFind"), QStringLiteral("Устройства"), kFindPanelWidth,
-                    connectionPanel->height());
+    InitPopupPanel(this, QStringLiteral("panFind"), QStringLiteral("Устройства"), kFindPanelWidth,
+                   connectionPanel->height());
     FindListBox = new QListWidget(this);
     FindListBox->setObjectName(QStringLiteral("FindListBox"));
     FindListBox->setAccessibleName(QStringLiteral("Найденные устройства"));

@@ -10,12 +10,12 @@
 QFrame *MakePopupPanel(QWidget *frame, const QString &objectName, const QString &title, int width,
                        int height) {
     auto *panel = new QFrame(frame);
-    SetUpPopupPanel(panel, objectName, title, width, height);
+    InitPopupPanel(panel, objectName, title, width, height);
     return panel;
 }
 
-void SetUpPopupPanel(QFrame *panel, const QString &objectName, const QString &title, int width,
-                     int height) {
+void InitPopupPanel(QFrame *panel, const QString &objectName, const QString &title, int width,
+                    int height) {
     panel->setObjectName(objectName);
     panel->setAccessibleName(title);
     panel->setFrameShape(QFrame::Panel);

@@ -12,8 +12,8 @@ class QWidget;
 QFrame *MakePopupPanel(QWidget *frame, const QString &objectName, const QString &title, int width,
                        int height);
 // The same look for a panel of a class of its own.
-void SetUpPopupPanel(QFrame *panel, const QString &objectName, const QString &title, int width,
-                     int height);
+void InitPopupPanel(QFrame *panel, const QString &objectName, const QString &title, int width,
+                    int height);
 
 // A field that takes decimal digits only.
 QLineEdit *MakeDigitsField(QWidget *panel, const QString &text);
