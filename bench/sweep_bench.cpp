@@ -8,10 +8,9 @@
 // A pseudo-terminal refuses even parity, so the sweep passes over the 8E1 lines here; the sum
 // is given for the lines that ran and for all of them.
 #include "app/panel_app.h"
-#include "panel/find_device.h"
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
-#include "panel/tarvex.h"
+#include "session/find_device.h"
 #include "sim_process.h"
 
 #include <QApplication>
@@ -46,10 +45,9 @@ int main(int argc, char *argv[]) {
     QTemporaryDir panelDir;
     SetPanelExeDir(panelDir.path());
 
-    // The panel builds the sweep's lines: the time-out field at 10 ms gives every rate its
-    // minimum.
+    // The panel's sweep: the time-out field at 10 ms gives every rate its minimum.
     TzPanelApp program;
-    const QList<TzFindLine> lines = program.Panel()->SearchSweepLines(10);
+    const QList<TzFindLine> lines = SearchSweepLines(10);
 
     TfrmFindDevice &engine = program.FindDevice();
     engine.SetComPort(port);
@@ -59,11 +57,12 @@ int main(int argc, char *argv[]) {
     engine.Cycled = false;
     QList<TzFindLine> linesRun;
     qint64 probes = 0;
-    engine.OnFindLine = [&](const TzFindLine &line) { linesRun.append(line); };
-    engine.OnFindProcess = [&](int) { ++probes; };
-    engine.ShowWarning = [](const QString &text, const QString &) {
+    QObject::connect(&engine, &TfrmFindDevice::OnFindLine, &engine,
+                     [&](const TzFindLine &line) { linesRun.append(line); });
+    QObject::connect(&engine, &TfrmFindDevice::OnFindProcess, &engine, [&] { ++probes; });
+    QObject::connect(&engine, &TfrmFindDevice::ShowWarning, &engine, [](const QString &text) {
         std::fprintf(stderr, "warning: %s\n", qPrintable(text));
-    };
+    });
 
     QElapsedTimer clock;
     clock.start();

@@ -2,9 +2,11 @@
 
 #include "application.h"
 #include "main_window.h"
-#include "panel/find_device.h"
 #include "panel/panel_environment.h"
+#include "panel/search_panel.h"
+#include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
+#include "session/find_device.h"
 #include "session/remote_control.h"
 #include "session/session_options.h"
 #include "session/tarvex_session.h"
@@ -41,7 +43,8 @@ TzPanelApp::TzPanelApp(const QStringList &arguments) {
     RegisterTarvexPanel(m_session.get(), m_options.get(), m_remote.get());
     m_mainWindow = std::make_unique<TfrmMain>(arguments);
     m_verInfo = std::make_unique<TfrmVerInfo>(m_mainWindow.get());
-    m_findDevice = std::make_unique<TfrmFindDevice>();
+    // The search engine may open the ports the system offers now.
+    m_findDevice = std::make_unique<TfrmFindDevice>(SystemSerialPorts());
     m_tempLog = std::make_unique<TfrmTempLog>();
 
     m_mainWindow->SetTempLog(m_tempLog.get());
@@ -49,6 +52,7 @@ TzPanelApp::TzPanelApp(const QStringList &arguments) {
     if (m_panel) {
         m_panel->frmTempLog = m_tempLog.get();
         m_panel->frmVerInfo = m_verInfo.get();
+        m_panel->panFind->SetEngine(m_findDevice.get());
         // An error escaping an event handler is logged by the panel.
         TApplication::SetExceptionHandler([panel = QPointer<TfrTarvex>(m_panel)](const QString &m) {
             if (panel)

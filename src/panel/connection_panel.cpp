@@ -136,7 +136,8 @@ void TzConnectionPanel::ConnectWithFields() {
 }
 
 void TzConnectionPanel::ShowLine(const TarvexLineSettings &line) {
-    cbComPort->setCurrentIndex(cbComPort->findText(line.portName));
+    if (const int port = cbComPort->findText(line.portName); port >= 0)
+        cbComPort->setCurrentIndex(port); // a port no longer listed leaves the choice as it is
     txtLineAddr->setText(QString::number(line.address));
     cbLineBaudRate->setCurrentIndex(cbLineBaudRate->findText(QString::number(line.baudRate)));
     cbLineFormat->setCurrentIndex(line.format);

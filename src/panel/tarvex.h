@@ -18,9 +18,6 @@ class QComboBox;
 class QDomElement;
 class QLabel;
 class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
-class QProgressBar;
 class QPushButton;
 class QToolButton;
 class TzAutorunPanel;
@@ -33,18 +30,20 @@ class TzRemotePanel;
 class TzSessionOptions;
 class TzTestPanel;
 class TzTestPatterns;
-struct TzFindLine;
+struct TzFindDevice;
+class TzSearchPanel;
 
 // The Tarvex control panel: the whole working surface of the main window, bound to a session
 // (TarvexSession) that holds the module's state: the panel reads the session's signals and gives
 // it commands. It holds the header labels, the output buttons, the tool buttons and a view per
 // pop-up panel (TzConnectionPanel, TzModulePanel, TzPwmPanel, TzTestPanel, TzRemotePanel,
-// TzAutorunPanel), which it places and animates. Its implementation is split by concern:
-// tarvex_frame.cpp (construction, labels, message boxes), tarvex_animation.cpp,
+// TzAutorunPanel, TzSearchPanel), which it places and animates. Its implementation is split by
+// concern: tarvex_frame.cpp (construction, labels, message boxes), tarvex_animation.cpp,
 // tarvex_popups.cpp (pop-up panels, layout, tool buttons), tarvex_connect.cpp (the connection as
 // shown), tarvex_display.cpp (the status labels, the link and the test functions),
 // tarvex_outputs.cpp (output buttons), tarvex_module.cpp (reboot and ID), tarvex_options.cpp
-// (the connection fields in the options), tarvex_search.cpp (device search).
+// (the connection fields in the options), tarvex_search.cpp (the search pop-up bound to the
+// connection fields).
 class TfrTarvex : public QFrame {
     Q_OBJECT
 public:
@@ -100,26 +99,6 @@ public:
     void SetDOUT(int output, bool on); // shows the state on the button
     void SetDOUT_Temp(int output);     // shows the pending picture
 
-    // --- device search (tarvex_search.cpp; the engine is TfrmFindDevice)
-    void imgFindDeviceClick();
-    bool FindStart();
-    void FindStop();
-    void FindProcessProc(int position);
-    void FindAddrProc(int address, const TStringBytes &answer);
-    void FindListBoxClick(QListWidgetItem *item);
-    void FindListBoxDblClick();
-    int FindListCount() const;
-    int FindProcessAniPos = 0;
-    // Sweeping the line settings: every rate of the list, fastest first, with each format.
-    void FindLineProc(const TzFindLine &line);
-    QList<TzFindLine> SearchSweepLines(int timeout) const;
-    bool FindSweep = false; // the search running sweeps the line settings
-    // The found devices as a CSV table, from the list's context menu "Сохранить список...".
-    bool SaveFindList(const QString &path, QString *error = nullptr) const;
-    void FindListSaveClick();
-    // Asks where to save the list; an empty answer saves nothing. A file dialog unless replaced.
-    static std::function<QString(QWidget *parent)> FindListPathSource;
-
     // --- module settings, reboot and ID (tarvex_module.cpp)
     void puMAC_CopyClick();
 
@@ -153,11 +132,7 @@ public:
     TzTestPatterns &Patterns() const { return *m_patterns; }
 
     QLabel *imgFindDevice = nullptr;
-    QFrame *panFind = nullptr;
-    QListWidget *FindListBox = nullptr;
-    QProgressBar *aniAdvProgress = nullptr;
-    QCheckBox *chkSearchSweep = nullptr;
-    QLabel *labFindLine = nullptr;
+    TzSearchPanel *panFind = nullptr; // the device search pop-up
 
     TzAutorunPanel *panAutorun = nullptr;
     TzRemotePanel *panProxy = nullptr;
@@ -217,11 +192,11 @@ private:
     void CreateModuleActions();
     void CreateDoutBtns();
     void CreateSearchPanel();
-    void ReleaseSearchEngine();
-    void SetConnectionFieldsEnabled(bool enabled);
     // The connection fields from the options, and back into them (saved unless InitMode).
     void ShowConnectionOptions();
     void SaveConnectionOptions();
+    bool ReadSearchFields(TarvexLineSettings &line, bool raiseTimeout);
+    void TakeFoundDevice(const TzFindDevice &device);
     void ConnectTimers();
     void BindSession();
     void OnClick(QWidget *label, void (TfrTarvex::*handler)());

@@ -80,7 +80,6 @@ TfrTarvex::TfrTarvex(TarvexSession *session, TzSessionOptions *options, TzRemote
 }
 
 TfrTarvex::~TfrTarvex() {
-    ReleaseSearchEngine();
     for (QTimer *timer : {&AniTimer, &InterfaceTimer, &ArrowTimer})
         timer->stop();
     delete panSnake; // before the patterns it shows

@@ -2,6 +2,7 @@
 #include "module_panel.h"
 #include "pwm_panel.h"
 #include "remote_panel.h"
+#include "search_panel.h"
 #include "support/program_files.h"
 #include "tarvex.h"
 #include "test_panel.h"
@@ -79,7 +80,8 @@ void TfrTarvex::CloseAllPanel() {
 }
 
 void TfrTarvex::TryFindPanVisible() {
-    panFind->setVisible(!Session->isConnected() && !panComPort->isHidden() && FindListCount() > 0);
+    panFind->setVisible(!Session->isConnected() && !panComPort->isHidden() &&
+                        panFind->FindListCount() > 0);
 }
 
 void TfrTarvex::mousePressEvent(QMouseEvent *event) {

@@ -1,6 +1,6 @@
 // The program as main() builds it: the panel reads the main window's test functions flag,
-// shows and hides the program's log and version windows, and logs what escapes an event
-// handler while it lives.
+// shows and hides the program's log and version windows, searches with the program's search
+// engine, and logs what escapes an event handler while it lives.
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/panel_app.h"
@@ -8,12 +8,16 @@
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
+#include "session/find_device.h"
+#include "session/tarvex_session.h"
+#include "sim_process.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 #include "tools/ver_info_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -54,6 +58,8 @@ private slots:
     void testFunctionsFollowTheMainWindow_data();
     void testFunctionsFollowTheMainWindow();
     void toolButtonsShowTheProgramsWindows();
+    void searchUsesTheProgramsEngine_data();
+    void searchUsesTheProgramsEngine();
     void escapedErrorsGoToTheLogWhileThePanelLives();
 
 private:
@@ -113,6 +119,46 @@ void TestPanelApp::toolButtonsShowTheProgramsWindows() {
     QTest::mouseClick(panel->btnVerInfo, Qt::LeftButton);
     QVERIFY(!program.TempLog().isVisible());
     QVERIFY(!program.VerInfo().isVisible());
+}
+
+// The search icon starts the program's engine, which may open only the ports the system listed
+// when the program started.
+void TestPanelApp::searchUsesTheProgramsEngine_data() {
+    QTest::addColumn<bool>("listedAtStart");
+    QTest::newRow("port listed at start") << true;
+    QTest::newRow("port listed only later") << false;
+}
+
+void TestPanelApp::searchUsesTheProgramsEngine() {
+    QFETCH(bool, listedAtStart);
+    SimProcess sim({"--silent"});
+    QVERIFY(sim.start());
+    const QString port = sim.portPath();
+    SetSerialPortSource(
+        [port, listedAtStart] { return listedAtStart ? QStringList{port} : QStringList{"ttyS0"}; });
+    TempLogModel::instance().clear();
+    QTemporaryDir dir; // no port chosen before
+    QVERIFY(dir.isValid());
+    SetPanelExeDir(dir.path());
+    TzPanelApp program(QStringList{"tarvex-panel"});
+    program.Session().SetSilenceMode(true); // warnings go to the log
+    SetSerialPortSource([port] { return QStringList{port}; });
+    TfrTarvex *panel = program.Panel();
+    QVERIFY(panel);
+    program.MainWindow().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.MainWindow()));
+    QTest::mouseClick(panel->btnComPort, Qt::LeftButton); // the port list is read again
+    Child<QComboBox>(*panel, "cbComPort")->setCurrentText(port);
+    QCOMPARE(Child<QComboBox>(*panel, "cbComPort")->currentText(), port);
+
+    QTest::mouseClick(panel->imgFindDevice, Qt::LeftButton);
+    QCOMPARE(program.FindDevice().InFindProgress(), listedAtStart);
+    QCOMPARE(program.FindDevice().PortName, port);
+    QCOMPARE(LogHas(QStringLiteral("Выбранный СОМ-порт занят или недоступен"), LogColor::Navy),
+             !listedAtStart);
+    QCOMPARE(Child<QPushButton>(*panel, "btnConnect")->isEnabled(), !listedAtStart);
+    SetSerialPortSource([] { return QStringList{"ttyS0"}; });
+    SetPanelExeDir(m_dir.path());
 }
 
 void TestPanelApp::escapedErrorsGoToTheLogWhileThePanelLives() {

@@ -2,7 +2,9 @@
 
 #include "app/panel_app.h"
 #include "panel/panel_environment.h"
+#include "panel/search_panel.h"
 #include "panel/serial_port_list.h"
+#include "session/find_device.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 
@@ -32,7 +34,9 @@ PanelFixture::PanelFixture(const QStringList &simArgs) : m_module(simArgs) {
     const QString port = m_module.sim().portPath();
     SetSerialPortSource([port] { return QStringList{port}; });
     m_parts = std::make_unique<SessionParts>(m_module.session());
+    m_engine = std::make_unique<TfrmFindDevice>(QStringList{port});
     m_panel = std::make_unique<TfrTarvex>(&m_module.session(), &m_parts->Options, &m_parts->Remote);
+    m_panel->panFind->SetEngine(m_engine.get());
     m_panel->frmTempLog = LogWindow();
     m_panel->resize(700, 550);
     m_panel->show();

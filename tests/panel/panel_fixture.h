@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class TfrmFindDevice;
 class TfrmTempLog;
 
 // A session wired to the message log and the line monitors as the program wires it.
@@ -43,7 +44,7 @@ public:
 };
 
 // A panel wired to its own tarvex-sim over a real pseudo-terminal, through a session wired as
-// the program wires it, with a fresh message log.
+// the program wires it, with a search engine and a fresh message log.
 class PanelFixture {
 public:
     explicit PanelFixture(const QStringList &simArgs = {});
@@ -51,6 +52,9 @@ public:
 
     bool ok() const { return m_ok; }
     TfrTarvex &panel() { return *m_panel; }
+    // The search engine handed to the panel, as the program hands it; it may open the
+    // simulator's port.
+    TfrmFindDevice &engine() { return *m_engine; }
     TarvexSession &session() { return m_module.session(); }
     TzSessionOptions &options() { return m_parts->Options; }
     TzRemoteControl &remote() { return m_parts->Remote; }
@@ -66,6 +70,7 @@ public:
 private:
     SessionFixture m_module;
     std::unique_ptr<SessionParts> m_parts;
+    std::unique_ptr<TfrmFindDevice> m_engine;
     std::unique_ptr<TfrTarvex> m_panel;
     bool m_ok = false;
 };

@@ -3,27 +3,16 @@
 #include "find_probe.h"
 #include "model/modbus_answer_rule.h"
 #include "model/register_map.h"
-#include "serial_port_list.h"
 #include "transport/utils.h"
-
-#include <QApplication>
-#include <QMessageBox>
 
 #include <algorithm>
 
-TfrmFindDevice *frmFindDevice = nullptr;
-
-TfrmFindDevice::TfrmFindDevice(QWidget *parent) : QWidget(parent), m_portList(SystemSerialPorts()) {
+TfrmFindDevice::TfrmFindDevice(const QStringList &portList, QObject *parent)
+    : QObject(parent), m_portList(portList) {
     setObjectName(QStringLiteral("frmFindDevice"));
-    ShowWarning = [](const QString &text, const QString &caption) {
-        QMessageBox::warning(QApplication::activeWindow(), caption, text);
-    };
-    frmFindDevice = this;
 }
 
 TfrmFindDevice::~TfrmFindDevice() {
-    if (frmFindDevice == this)
-        frmFindDevice = nullptr;
     InProgress = false;
     FreePort.reset(); // the exchange in progress ends without being delivered
 }
@@ -39,17 +28,12 @@ bool TfrmFindDevice::Start() {
     for (const TzFindLine &line : m_lines)
         if (line.Timeout <= 0)
             return false;
-    {
-        // Entries left by a stopped search belong to a worker discarded now.
-        std::lock_guard lock(CS);
-        AnswerList.clear();
-    }
+    AnswerList.clear(); // entries left by a stopped search belong to a worker discarded now
     FreePort.reset();
     bool portFailed = false;
     // Only ports the system listed when the engine was created may be opened.
     if (!m_portList.contains(PortName) || !OpenNextLine(0, int(m_lines.size()), portFailed)) {
-        ShowWarning(QStringLiteral("Выбранный СОМ-порт занят или недоступен"),
-                    QStringLiteral("Уведомление"));
+        WarnPortBusy();
         Stop();
         return false;
     }
@@ -68,12 +52,28 @@ TzFindLine TfrmFindDevice::CurrentLine() const {
     return m_lines.isEmpty() ? TzFindLine{BaudRate, Format, Timeout} : m_lines.value(m_line);
 }
 
+TzFindDevice TfrmFindDevice::FoundDevice(int aAddr, const TStringBytes &Answer) const {
+    const TzFindLine line = CurrentLine();
+    TzFindDevice device;
+    device.PortName = PortName;
+    device.Addr = aAddr;
+    device.BaudRate = line.BaudRate;
+    device.Format = line.Format;
+    device.Timeout = line.Timeout;
+    device.aType = IsTarvexAnswer(Answer) ? TarvexMap::kTarvexDeviceType : 0;
+    device.Answer = Answer;
+    device.Timestamp = GetTickCount();
+    return device;
+}
+
 // Every line gets a fresh worker: Qt applies the settings a port object held before when it
 // opens the port again, and its change from odd parity to none leaves the odd flag set.
 TfrmFindDevice::LineOpening TfrmFindDevice::OpenLine(int index) {
     FreePort = std::make_unique<TzFreePort>(PortName);
-    FreePort->SetOnAsyncAnswerProc([this](int, uint32_t uid, const TStringBytes &answer,
-                                          uint32_t errCode) { AsyncAnswer(uid, answer, errCode); });
+    connect(FreePort.get(), &TzFreePort::answered, this,
+            [this](int, quint32 uid, const TStringBytes &answer, quint32 errCode) {
+                AsyncAnswer(uid, answer, errCode);
+            });
     ApplyLineSettings(m_lines[index]);
     if (!FreePort->Start()) {
         // A port that opens but refuses the settings (a pseudo-terminal refuses even parity)
@@ -83,8 +83,7 @@ TfrmFindDevice::LineOpening TfrmFindDevice::OpenLine(int index) {
                    : LineOpening::PortFailed;
     }
     m_line = index;
-    if (OnFindLine)
-        OnFindLine(m_lines[index]);
+    emit OnFindLine(m_lines[index]);
     return LineOpening::Opened;
 }
 
@@ -105,10 +104,7 @@ bool TfrmFindDevice::OpenNextLine(int first, int count, bool &portFailed) {
 }
 
 void TfrmFindDevice::NextLine() {
-    {
-        std::lock_guard lock(CS);
-        AnswerList.clear();
-    }
+    AnswerList.clear();
     const int lines = int(m_lines.size());
     const int candidates = Cycled ? lines : lines - 1 - m_line;
     bool portFailed = false;
@@ -117,15 +113,18 @@ void TfrmFindDevice::NextLine() {
         return;
     }
     if (portFailed)
-        ShowWarning(QStringLiteral("Выбранный СОМ-порт занят или недоступен"),
-                    QStringLiteral("Уведомление"));
+        WarnPortBusy();
     EndSearch();
 }
 
 void TfrmFindDevice::EndSearch() {
     Stop();
-    if (OnFindEnd)
-        OnFindEnd();
+    emit OnFindEnd();
+}
+
+void TfrmFindDevice::WarnPortBusy() {
+    emit ShowWarning(QStringLiteral("Выбранный СОМ-порт занят или недоступен"),
+                     QStringLiteral("Уведомление"));
 }
 
 void TfrmFindDevice::ApplyLineSettings(const TzFindLine &line) {
@@ -159,7 +158,6 @@ void TfrmFindDevice::QueueProbes() {
         entry.Cmd = cmd;
         entry.TimeStamp = GetTickCount();
         entry.IsLast = addr == LastAddr;
-        std::lock_guard lock(CS);
         AnswerList.push_back(entry);
     }
 }
@@ -167,18 +165,25 @@ void TfrmFindDevice::QueueProbes() {
 void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint32_t errCode) {
     if (!InProgress)
         return;
-    TzFindAnswer entry;
-    if (!TakeEntry(uid, entry))
+    const TzFindAnswer *found = FindEntry(uid);
+    if (!found)
         return;
+    const TzFindAnswer entry = *found;
     const TzFreePort *port = FreePort.get();
-    if (OnFindProcess)
-        OnFindProcess(entry.DevAddr);
+    emit OnFindProcess(entry.DevAddr);
     // Only an answer to the probe counts: noise on the line is no device.
-    if (errCode == kErrNone && AnswersFindProbe(entry.Cmd, answer) && OnFindAddr)
-        OnFindAddr(entry.DevAddr, answer);
-    // A callback may have stopped or restarted the search; its entries are not ours to touch.
+    if (errCode == kErrNone && AnswersFindProbe(entry.Cmd, answer))
+        emit OnFindAddr(entry.DevAddr, answer);
+    // A receiver may have stopped or restarted the search; its entries are not ours to touch.
     if (!InProgress || FreePort.get() != port)
         return;
+    // The search's own worker closes the port only when the device has gone; every probe
+    // after this one would fail the same way at once, pass after pass.
+    if (errCode == kErrPortClosed) {
+        WarnPortBusy();
+        EndSearch();
+        return;
+    }
     if (entry.IsLast) {
         if (m_lines.size() > 1) {
             // The next line's worker takes over once this answer has been handled.
@@ -190,10 +195,7 @@ void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint3
                 },
                 Qt::QueuedConnection);
         } else if (Cycled) {
-            {
-                std::lock_guard lock(CS);
-                AnswerList.clear();
-            }
+            AnswerList.clear();
             FreePort->ClearRequestList();
             QueueProbes();
             return;
@@ -206,18 +208,13 @@ void TfrmFindDevice::AsyncAnswer(uint32_t uid, const TStringBytes &answer, uint3
     RemoveEntry(uid);
 }
 
-bool TfrmFindDevice::TakeEntry(uint32_t uid, TzFindAnswer &entry) {
-    std::lock_guard lock(CS);
+const TzFindAnswer *TfrmFindDevice::FindEntry(uint32_t uid) const {
     const auto it = std::find_if(AnswerList.begin(), AnswerList.end(),
                                  [uid](const TzFindAnswer &a) { return a.Code == uid; });
-    if (it == AnswerList.end())
-        return false;
-    entry = *it;
-    return true;
+    return it == AnswerList.end() ? nullptr : &*it;
 }
 
 void TfrmFindDevice::RemoveEntry(uint32_t uid) {
-    std::lock_guard lock(CS);
     AnswerList.remove_if([uid](const TzFindAnswer &a) { return a.Code == uid; });
 }
 

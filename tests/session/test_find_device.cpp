@@ -1,11 +1,14 @@
+// The device search engine alone against tarvex-sim: what it probes, under which line settings,
+// what it reports as found, and how it ends.
 #include "model/register_map.h"
-#include "panel/find_device.h"
-#include "panel/find_probe.h"
-#include "panel/serial_port_list.h"
+#include "session/find_device.h"
+#include "session/find_probe.h"
+#include "session/line_settings.h"
 #include "sim_process.h"
 #include "transport/utils.h"
 
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <fcntl.h>
@@ -47,40 +50,44 @@ bool CanOpen(const QString &portName) {
     return port.open(QIODevice::ReadWrite);
 }
 
-// A search engine created while the system's port list holds the simulator's port (or the
-// given list), recording everything the engine reports.
+// A search engine that may open the simulator's port (or the ports given), with its reports
+// recorded.
 class SearchFixture {
 public:
     explicit SearchFixture(const QStringList &simArgs = {}, const QStringList *portList = nullptr)
-        : m_sim(QStringList{"--log-frames"} + simArgs) {
-        m_simStarted = m_sim.start();
-        const QStringList ports = portList ? *portList : QStringList{m_sim.portPath()};
-        SetSerialPortSource([ports] { return ports; });
-        engine = std::make_unique<TfrmFindDevice>();
-        engine->SetComPort(m_sim.portPath());
-        engine->SetBaudRate(9600);
-        engine->SetFormat(0);
-        engine->SetTimeout(kPassTimeoutMs);
-        engine->OnFindProcess = [this](int aPos) { positions.append(aPos); };
-        engine->OnFindAddr = [this](int aAddr, const TStringBytes &answer) {
-            found.append(aAddr);
-            answers.append(answer.AsBytes());
-        };
-        engine->ShowWarning = [this](const QString &text, const QString &caption) {
-            warnings.append(caption + ": " + text);
-        };
-    }
-    ~SearchFixture() {
-        engine.reset();
-        SetSerialPortSource(nullptr);
+        : m_sim(QStringList{"--log-frames"} + simArgs), m_simStarted(m_sim.start()),
+          engine(portList ? *portList : QStringList{m_sim.portPath()}),
+          process(&engine, &TfrmFindDevice::OnFindProcess),
+          addr(&engine, &TfrmFindDevice::OnFindAddr), line(&engine, &TfrmFindDevice::OnFindLine),
+          end(&engine, &TfrmFindDevice::OnFindEnd), warning(&engine, &TfrmFindDevice::ShowWarning) {
+        engine.SetComPort(m_sim.portPath());
+        engine.SetBaudRate(9600);
+        engine.SetFormat(0);
+        engine.SetTimeout(kPassTimeoutMs);
     }
 
-    bool ok() const { return m_simStarted; }
+    bool ok() const {
+        return m_simStarted && process.isValid() && addr.isValid() && line.isValid();
+    }
     SimProcess &sim() { return m_sim; }
     QString port() const { return m_sim.portPath(); }
 
+    QList<int> positions() const { return IntArguments(process); }
+    QList<int> found() const { return IntArguments(addr); }
+    QList<QByteArray> answers() const {
+        QList<QByteArray> bytes;
+        for (const QList<QVariant> &call : addr)
+            bytes.append(call.at(1).value<TStringBytes>().AsBytes());
+        return bytes;
+    }
+    QStringList warnings() const {
+        QStringList texts;
+        for (const QList<QVariant> &call : warning)
+            texts.append(call.at(1).toString() + ": " + call.at(0).toString());
+        return texts;
+    }
     bool waitForPositions(int count, int timeoutMs) {
-        return QTest::qWaitFor([&] { return positions.size() >= count; }, timeoutMs);
+        return QTest::qWaitFor([&] { return process.size() >= count; }, timeoutMs);
     }
     QList<QByteArray> simFrames() {
         QList<QByteArray> frames;
@@ -89,15 +96,24 @@ public:
         return frames;
     }
 
-    std::unique_ptr<TfrmFindDevice> engine;
-    QList<int> positions;
-    QList<int> found;
-    QList<QByteArray> answers;
-    QStringList warnings;
-
 private:
+    static QList<int> IntArguments(const QSignalSpy &spy) {
+        QList<int> values;
+        for (const QList<QVariant> &call : spy)
+            values.append(call.at(0).toInt());
+        return values;
+    }
+
     SimProcess m_sim;
     bool m_simStarted = false;
+
+public:
+    TfrmFindDevice engine;
+    QSignalSpy process;
+    QSignalSpy addr;
+    QSignalSpy line;
+    QSignalSpy end;
+    QSignalSpy warning;
 };
 } // namespace
 
@@ -110,6 +126,10 @@ private slots:
     void recognition();
     void answersToTheProbe_data();
     void answersToTheProbe();
+    void sweepLines_data();
+    void sweepLines();
+    void foundDeviceAsListedAndSaved_data();
+    void foundDeviceAsListedAndSaved();
 
     void answerAtAddress16_data();
     void answerAtAddress16();
@@ -123,7 +143,7 @@ private slots:
     void portThatCannotBeOpenedFails_data();
     void portThatCannotBeOpenedFails();
     void zeroTimeoutFails();
-    void engineIsPublishedWhileItExists();
+    void portThatGoesAwayEndsTheSearch();
     void sweepRunsAPassUnderEachLineInTurn();
 };
 
@@ -184,6 +204,87 @@ void TestFindDevice::answersToTheProbe() {
     QCOMPARE(AnswersFindProbe(probe, TStringBytes::FromBytes(answer)), counts);
 }
 
+// Every rate, fastest first, with each format in its order; the time-out raised to each rate's
+// minimum.
+void TestFindDevice::sweepLines_data() {
+    QTest::addColumn<int>("timeout");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("baudRate");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("lineTimeout");
+    QTest::newRow("fastest first") << 10 << 0 << 115200 << 0 << 10;
+    QTest::newRow("formats in order") << 10 << 3 << 115200 << 3 << 10;
+    QTest::newRow("then the next rate") << 10 << 4 << 57600 << 0 << 10;
+    QTest::newRow("raised to the rate's minimum") << 10 << 19 << 19200 << 3 << 15;
+    QTest::newRow("slowest last") << 10 << 39 << 1200 << 3 << 150;
+    QTest::newRow("a longer time-out kept") << 200 << 39 << 1200 << 3 << 200;
+}
+
+void TestFindDevice::sweepLines() {
+    QFETCH(int, timeout);
+    QFETCH(int, index);
+    QFETCH(int, baudRate);
+    QFETCH(int, format);
+    QFETCH(int, lineTimeout);
+    const QList<TzFindLine> lines = SearchSweepLines(timeout);
+    QCOMPARE(lines.size(), LineBaudRates().size() * LineFormats().size());
+    QCOMPARE(lines.value(index).BaudRate, baudRate);
+    QCOMPARE(lines.value(index).Format, format);
+    QCOMPARE(lines.value(index).Timeout, lineTimeout);
+}
+
+// What answered, as the search list shows it and its CSV file saves it.
+void TestFindDevice::foundDeviceAsListedAndSaved_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("baudRate");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("swept");
+    QTest::addColumn<QString>("csv");
+    QTest::newRow("Tarvex module") << WithCrc("10 04 04 00 49 00 01") << 38400 << 3 << "[16] Tarvex"
+                                   << "[16] Tarvex 38400 8N2"
+                                   << "16;38400;MODBUS RTU 8N2;Tarvex;10.04.04.00.49.00.01.EA.93";
+    QTest::newRow("another device")
+        << WithCrc("10 04 04 00 48 00 01") << 9600 << 1 << "[16] Unknown"
+        << "[16] Unknown 9600 8O1"
+        << "16;9600;MODBUS RTU 8O1;Unknown;10.04.04.00.48.00.01.BB.53";
+    QTest::newRow("exception answer") << Hex("10 84 02 92 C4") << 1200 << 0 << "[16] Unknown"
+                                      << "[16] Unknown 1200 8N1"
+                                      << "16;1200;MODBUS RTU 8N1;Unknown;10.84.02.92.C4";
+}
+
+void TestFindDevice::foundDeviceAsListedAndSaved() {
+    QFETCH(QByteArray, answer);
+    QFETCH(int, baudRate);
+    QFETCH(int, format);
+    QFETCH(QString, listed);
+    QFETCH(QString, swept);
+    QFETCH(QString, csv);
+    TfrmFindDevice engine({});
+    engine.SetComPort("ttyS3");
+    engine.SetBaudRate(baudRate);
+    engine.SetFormat(format);
+    engine.SetTimeout(77);
+    const TzFindDevice device = engine.FoundDevice(16, TStringBytes::FromBytes(answer));
+    QCOMPARE(device.PortName, QStringLiteral("ttyS3"));
+    QCOMPARE(device.Timeout, 77);
+    QCOMPARE(device.ListText(false), listed);
+    QCOMPARE(device.ListText(true), swept);
+    QCOMPARE(device.CsvRow().join(';'), csv);
+    QCOMPARE(FindListCsvHeader().join(';'),
+             QStringLiteral("Адрес;Скорость;Формат;Устройство;Ответ"));
+
+    // A module is listed once per address and line; another responder every time it answers.
+    const bool tarvex = listed.endsWith("Tarvex");
+    QCOMPARE(device.SameModule(device), tarvex);
+    TzFindDevice otherFormat = device;
+    otherFormat.Format = (format + 1) % 4;
+    QVERIFY(!device.SameModule(otherFormat));
+    TzFindDevice otherAddress = device;
+    otherAddress.Addr = 17;
+    QVERIFY(!device.SameModule(otherAddress));
+}
+
 void TestFindDevice::answerAtAddress16_data() {
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QList<int>>("found");
@@ -211,56 +312,56 @@ void TestFindDevice::answerAtAddress16() {
     QFETCH(bool, tarvex);
     SearchFixture f(simArgs);
     QVERIFY(f.ok());
-    f.engine->SetTimeout(kAnswerTimeoutMs);
-    QVERIFY(f.engine->Start());
-    QVERIFY(f.engine->InFindProgress());
+    f.engine.SetTimeout(kAnswerTimeoutMs);
+    QVERIFY(f.engine.Start());
+    QVERIFY(f.engine.InFindProgress());
     QVERIFY(f.waitForPositions(20, kLongWaitMs));
-    f.engine->Stop();
+    f.engine.Stop();
 
-    QCOMPARE(f.positions.mid(0, 20), Range(1, 20));
-    QCOMPARE(f.found, found);
+    QCOMPARE(f.positions().mid(0, 20), Range(1, 20));
+    QCOMPARE(f.found(), found);
     if (!found.isEmpty()) {
-        QCOMPARE(f.answers.first().toHex(' '), answer.toHex(' '));
-        QCOMPARE(TfrmFindDevice::IsTarvexAnswer(TStringBytes::FromBytes(f.answers.first())),
+        QCOMPARE(f.answers().first().toHex(' '), answer.toHex(' '));
+        QCOMPARE(TfrmFindDevice::IsTarvexAnswer(TStringBytes::FromBytes(f.answers().first())),
                  tarvex);
     }
-    QVERIFY(f.warnings.isEmpty());
+    QVERIFY(f.warnings().isEmpty());
 }
 
 // The simulator sees only the probes addressed to its module: one per pass.
 void TestFindDevice::singlePassProbesEveryAddressOnceAndReleasesPort() {
     SearchFixture f;
     QVERIFY(f.ok());
-    f.engine->Cycled = false;
-    QVERIFY(f.engine->Start());
-    QVERIFY(QTest::qWaitFor([&] { return !f.engine->InFindProgress(); }, kPassWaitMs));
+    f.engine.Cycled = false;
+    QVERIFY(f.engine.Start());
+    QVERIFY(QTest::qWaitFor([&] { return !f.engine.InFindProgress(); }, kPassWaitMs));
 
-    QCOMPARE(f.positions, Range(1, 247));
-    QVERIFY(f.engine->AnswerList.empty());
+    QCOMPARE(f.positions(), Range(1, 247));
+    QVERIFY(f.engine.AnswerList.empty());
     QVERIFY(CanOpen(f.port()));
     const QByteArray probe16 = TfrmFindDevice::ProbeFrame(16).AsBytes();
     QTRY_COMPARE_WITH_TIMEOUT(f.simFrames(), QList<QByteArray>{probe16}, kLongWaitMs);
 
     // Nothing more goes out once the pass is over.
     QTest::qWait(500);
-    QCOMPARE(f.positions.size(), 247);
+    QCOMPARE(f.positions().size(), 247);
     QCOMPARE(f.simFrames().size(), 1);
 }
 
 void TestFindDevice::cycledSearchStartsAgainAtAddress1() {
     SearchFixture f;
     QVERIFY(f.ok());
-    f.engine->Cycled = true;
-    QVERIFY(f.engine->Start());
+    f.engine.Cycled = true;
+    QVERIFY(f.engine.Start());
     QVERIFY(f.waitForPositions(247 + 16, kPassWaitMs));
-    QVERIFY(f.engine->InFindProgress());
+    QVERIFY(f.engine.InFindProgress());
     // Every probe of the second pass, 247 included, is in flight or answered.
-    QCOMPARE(int(f.engine->AnswerList.size()), 2 * 247 - int(f.positions.size()));
-    QVERIFY(f.engine->AnswerList.back().IsLast);
-    QCOMPARE(f.engine->AnswerList.back().DevAddr, 247);
-    f.engine->Stop();
+    QCOMPARE(int(f.engine.AnswerList.size()), 2 * 247 - int(f.positions().size()));
+    QVERIFY(f.engine.AnswerList.back().IsLast);
+    QCOMPARE(f.engine.AnswerList.back().DevAddr, 247);
+    f.engine.Stop();
 
-    QCOMPARE(f.positions.mid(0, 247 + 16), Range(1, 247) + Range(1, 16));
+    QCOMPARE(f.positions().mid(0, 247 + 16), Range(1, 247) + Range(1, 16));
     QVERIFY(CanOpen(f.port()));
     // The second pass sends the same probes again.
     const QByteArray probe16 = TfrmFindDevice::ProbeFrame(16).AsBytes();
@@ -270,24 +371,24 @@ void TestFindDevice::cycledSearchStartsAgainAtAddress1() {
 void TestFindDevice::stopEndsReportsAndReleasesPort() {
     SearchFixture f;
     QVERIFY(f.ok());
-    f.engine->Cycled = true;
-    QVERIFY(f.engine->Start());
+    f.engine.Cycled = true;
+    QVERIFY(f.engine.Start());
     QVERIFY(f.waitForPositions(10, kLongWaitMs));
     QVERIFY(!CanOpen(f.port()));
 
-    f.engine->Stop();
-    QVERIFY(!f.engine->InFindProgress());
+    f.engine.Stop();
+    QVERIFY(!f.engine.InFindProgress());
     QVERIFY(CanOpen(f.port()));
-    const int reported = f.positions.size();
+    const int reported = f.positions().size();
     QTest::qWait(300);
-    QCOMPARE(f.positions.size(), reported);
+    QCOMPARE(f.positions().size(), reported);
 
     // A new start begins a fresh pass at address 1, untroubled by the probes left unanswered.
-    f.positions.clear();
-    QVERIFY(f.engine->Start());
+    f.process.clear();
+    QVERIFY(f.engine.Start());
     QVERIFY(f.waitForPositions(20, kLongWaitMs));
-    f.engine->Stop();
-    QCOMPARE(f.positions.mid(0, 20), Range(1, 20));
+    f.engine.Stop();
+    QCOMPARE(f.positions().mid(0, 20), Range(1, 20));
 }
 
 // A pseudo-terminal keeps 8 data bits and drops PARENB, and Qt refuses even parity on it; the
@@ -311,16 +412,16 @@ void TestFindDevice::lineSettingsFollowBaudRateAndFormat() {
     QFETCH(bool, twoStopBits);
     SearchFixture f;
     QVERIFY(f.ok());
-    f.engine->SetBaudRate(baudRate);
-    f.engine->SetFormat(format);
-    QVERIFY(f.engine->Start());
+    f.engine.SetBaudRate(baudRate);
+    f.engine.SetFormat(format);
+    QVERIFY(f.engine.Start());
 
     const int fd = ::open(qPrintable(f.port()), O_RDWR | O_NOCTTY | O_NONBLOCK);
     QVERIFY(fd >= 0);
     termios tio{};
     const int got = ::tcgetattr(fd, &tio);
     ::close(fd);
-    f.engine->Stop();
+    f.engine.Stop();
     QCOMPARE(got, 0);
     QCOMPARE(cfgetospeed(&tio), speed);
     QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
@@ -341,43 +442,39 @@ void TestFindDevice::timeoutBoundsTheWaitForAnAnswer() {
     QFETCH(bool, caught);
     SearchFixture f({"--addr", "1", "--baud", "1200", "--wire-delay"});
     QVERIFY(f.ok());
-    f.engine->SetBaudRate(1200);
-    f.engine->SetTimeout(timeout);
-    QVERIFY(f.engine->Start());
+    f.engine.SetBaudRate(1200);
+    f.engine.SetTimeout(timeout);
+    QVERIFY(f.engine.Start());
     QVERIFY(f.waitForPositions(1, kLongWaitMs));
-    f.engine->Stop();
-    QCOMPARE(f.positions.first(), 1);
-    QCOMPARE(f.found.contains(1), caught);
+    f.engine.Stop();
+    QCOMPARE(f.positions().first(), 1);
+    QCOMPARE(f.found().contains(1), caught);
 }
 
+// Only the ports given at creation may be opened: the program gives the system's list then.
 void TestFindDevice::portThatCannotBeOpenedFails_data() {
-    QTest::addColumn<bool>("listedAfterCreation");
     QTest::addColumn<QString>("portName");
     QTest::addColumn<QStringList>("portList");
-    QTest::newRow("not in the system's list") << false << QString() << QStringList{"ttyS0"};
-    QTest::newRow("listed only after creation") << true << QString() << QStringList{};
-    QTest::newRow("listed but missing") << false << QStringLiteral("/dev/tarvex-no-such-port")
+    QTest::newRow("not in the port list") << QString() << QStringList{"ttyS0"};
+    QTest::newRow("no port listed") << QString() << QStringList{};
+    QTest::newRow("listed but missing") << QStringLiteral("/dev/tarvex-no-such-port")
                                         << QStringList{QStringLiteral("/dev/tarvex-no-such-port")};
 }
 
 void TestFindDevice::portThatCannotBeOpenedFails() {
-    QFETCH(bool, listedAfterCreation);
     QFETCH(QString, portName);
     QFETCH(QStringList, portList);
     SearchFixture f({}, &portList);
     QVERIFY(f.ok());
-    if (listedAfterCreation) {
-        const QString port = f.port();
-        SetSerialPortSource([port] { return QStringList{port}; });
-    }
     if (!portName.isEmpty())
-        f.engine->SetComPort(portName);
+        f.engine.SetComPort(portName);
 
-    QVERIFY(!f.engine->Start());
-    QCOMPARE(f.warnings, QStringList{kBusyCaption + ": " + kBusyText});
-    QVERIFY(!f.engine->InFindProgress());
+    QVERIFY(!f.engine.Start());
+    QCOMPARE(f.warnings(), QStringList{kBusyCaption + ": " + kBusyText});
+    QVERIFY(!f.engine.InFindProgress());
     QTest::qWait(200);
-    QVERIFY(f.positions.isEmpty());
+    QVERIFY(f.positions().isEmpty());
+    QVERIFY(f.end.isEmpty());
     QVERIFY(f.simFrames().isEmpty());
     QVERIFY(CanOpen(f.port()));
 }
@@ -385,23 +482,35 @@ void TestFindDevice::portThatCannotBeOpenedFails() {
 void TestFindDevice::zeroTimeoutFails() {
     SearchFixture f;
     QVERIFY(f.ok());
-    f.engine->SetTimeout(0);
-    QVERIFY(!f.engine->Start());
-    QVERIFY(!f.engine->InFindProgress());
+    f.engine.SetTimeout(0);
+    QVERIFY(!f.engine.Start());
+    QVERIFY(!f.engine.InFindProgress());
     QTest::qWait(200);
-    QVERIFY(f.positions.isEmpty());
+    QVERIFY(f.positions().isEmpty());
     QVERIFY(f.simFrames().isEmpty());
     QVERIFY(CanOpen(f.port()));
 }
 
-void TestFindDevice::engineIsPublishedWhileItExists() {
-    QVERIFY(!frmFindDevice);
-    {
-        TfrmFindDevice engine;
-        QCOMPARE(frmFindDevice, &engine);
-        QVERIFY(!engine.isVisible());
-    }
-    QVERIFY(!frmFindDevice);
+// The module's port goes away in the middle of a pass: every probe after that would fail at
+// once, pass after pass; the search ends instead, with the busy-port warning, and the port is
+// released.
+void TestFindDevice::portThatGoesAwayEndsTheSearch() {
+    SearchFixture f;
+    QVERIFY(f.ok());
+    f.engine.Cycled = true;
+    f.engine.SetTimeout(kAnswerTimeoutMs);
+    QVERIFY(f.engine.Start());
+    QVERIFY(f.waitForPositions(3, kLongWaitMs));
+    f.sim().stop(); // the pseudo-terminal goes away with its simulator
+
+    QTRY_COMPARE_WITH_TIMEOUT(f.end.size(), 1, kLongWaitMs);
+    QVERIFY(!f.engine.InFindProgress());
+    QCOMPARE(f.warnings(), QStringList{kBusyCaption + ": " + kBusyText});
+    const int reported = f.positions().size();
+    QVERIFY(reported < 247);
+    QTest::qWait(300);
+    QCOMPARE(f.positions().size(), reported);
+    QCOMPARE(f.end.size(), 1);
 }
 
 // A sweep: one pass under each line in turn, on its own worker; a line the port refuses (a
@@ -410,31 +519,33 @@ void TestFindDevice::engineIsPublishedWhileItExists() {
 void TestFindDevice::sweepRunsAPassUnderEachLineInTurn() {
     SearchFixture f({"--check-line", "--baud", "19200", "--format", "8N2"});
     QVERIFY(f.ok());
-    f.engine->Lines = {{115200, 0, 10}, {115200, 2, 10}, {19200, 3, 15}, {9600, 1, 30}};
-    f.engine->FirstAddr = 15;
-    f.engine->LastAddr = 17;
-    f.engine->Cycled = false;
+    f.engine.Lines = {{115200, 0, 10}, {115200, 2, 10}, {19200, 3, 15}, {9600, 1, 30}};
+    f.engine.FirstAddr = 15;
+    f.engine.LastAddr = 17;
+    f.engine.Cycled = false;
+    // What a command-line search would print for each find: the line it answered under.
+    QList<TzFindDevice> foundUnder;
+    QObject::connect(&f.engine, &TfrmFindDevice::OnFindAddr, &f.engine,
+                     [&](int aAddr, const TStringBytes &answer) {
+                         foundUnder.append(f.engine.FoundDevice(aAddr, answer));
+                     });
+
+    QVERIFY(f.engine.Start());
+    QVERIFY(QTest::qWaitFor([&] { return !f.engine.InFindProgress(); }, kPassWaitMs));
+
     QList<QPair<int, int>> lines;
-    QList<QPair<int, int>> foundUnder;
-    int ends = 0;
-    f.engine->OnFindLine = [&](const TzFindLine &line) {
-        lines.append({line.BaudRate, line.Format});
-    };
-    f.engine->OnFindAddr = [&](int aAddr, const TStringBytes &) {
-        f.found.append(aAddr);
-        foundUnder.append({f.engine->CurrentLine().BaudRate, f.engine->CurrentLine().Format});
-    };
-    f.engine->OnFindEnd = [&] { ++ends; };
-
-    QVERIFY(f.engine->Start());
-    QVERIFY(QTest::qWaitFor([&] { return !f.engine->InFindProgress(); }, kPassWaitMs));
-
+    for (const QList<QVariant> &call : f.line)
+        lines.append(
+            {call.at(0).value<TzFindLine>().BaudRate, call.at(0).value<TzFindLine>().Format});
     QCOMPARE(lines, (QList<QPair<int, int>>{{115200, 0}, {19200, 3}, {9600, 1}}));
-    QCOMPARE(f.positions, (QList<int>{15, 16, 17, 15, 16, 17, 15, 16, 17}));
-    QCOMPARE(f.found, QList<int>{16});
-    QCOMPARE(foundUnder, (QList<QPair<int, int>>{{19200, 3}}));
-    QCOMPARE(ends, 1);
-    QVERIFY(f.warnings.isEmpty());
+    QCOMPARE(f.positions(), (QList<int>{15, 16, 17, 15, 16, 17, 15, 16, 17}));
+    QCOMPARE(f.found(), QList<int>{16});
+    QCOMPARE(foundUnder.size(), 1);
+    QCOMPARE(foundUnder.first().ListText(true), QStringLiteral("[16] Tarvex 19200 8N2"));
+    QCOMPARE(foundUnder.first().PortName, f.port());
+    QCOMPARE(foundUnder.first().Timeout, 15);
+    QCOMPARE(f.end.size(), 1);
+    QVERIFY(f.warnings().isEmpty());
     QVERIFY(CanOpen(f.port()));
     // The module heard the probe under every line, and answered noise to the two that differ.
     QTRY_COMPARE_WITH_TIMEOUT(f.sim().answers().size(), 3, kLongWaitMs);
