@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through ctest; then runs the serial
-# worker's tests once more under ThreadSanitizer.
+# worker's and the session's tests once more under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
@@ -15,8 +15,8 @@ build_tree build
 # their own; any report fails the run. tests/tsan.supp names what the sanitizer cannot follow
 # inside Qt. Qt starts a process with a vfork-like clone that trips the sanitizer's fork
 # check, hence die_after_fork=0 (the child only runs exec).
-tsan_tests=(test_free_port test_free_port_line test_session_connect test_session_registers test_session_link
-    test_session_module test_session_patterns)
+tsan_tests=(test_free_port test_free_port_line test_session_connect test_session_registers
+    test_session_link test_session_module test_session_patterns test_find_device test_remote_control)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_FLAGS=-fsanitize=thread -DCMAKE_CXX_FLAGS=-fsanitize=thread \
     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
