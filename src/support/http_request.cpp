@@ -17,11 +17,6 @@ TzHttpLimits &Limits() {
     return limits;
 }
 
-QAtomicInt &PendingCount() {
-    static QAtomicInt count;
-    return count;
-}
-
 bool TlsLibraryAvailable() {
     const std::function<bool()> &check = TlsLibraryCheck();
     return check ? check() : QSslSocket::supportsSsl();
@@ -58,21 +53,18 @@ bool IsWebUrl(const QString &url) {
            !parsed.host().isEmpty();
 }
 
-TzHTTP_Request &HTTPRequest() {
-    static TzHTTP_Request instance;
-    return instance;
-}
-
 void TzHTTP_Request::SendGetRequest(const QString &aRequest, TzCallbackProc aCallback) {
     const QString url = TrimSpacesAndControls(aRequest);
     if (url.isEmpty() || !TlsLibraryAvailable() || !IsWebUrl(url))
         return;
-    PendingCount().fetchAndAddOrdered(1);
+    // The count outlives this object while its requests run on the HTTP thread.
+    std::shared_ptr<QAtomicInt> pending = m_pending;
+    pending->fetchAndAddOrdered(1);
     // The settings are taken now, not when the HTTP thread gets to the request.
     StartHttpGet({url, *this, Limits(), std::move(aCallback)},
-                 [] { PendingCount().fetchAndSubOrdered(1); });
+                 [pending] { pending->fetchAndSubOrdered(1); });
 }
 
 int TzHTTP_Request::PendingRequests() const {
-    return PendingCount().loadAcquire();
+    return m_pending->loadAcquire();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QAtomicInt>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // What a callback receives; a GET fills Answer with the answer body and leaves the rest empty.
 struct TzEventCallbackInfo {
@@ -37,11 +39,12 @@ public:
     // https to http) ends the request with no callback.
     void SendGetRequest(const QString &aRequest, TzCallbackProc aCallback);
 
-    // Requests started and not yet ended, whatever their outcome.
+    // Requests this object started and not yet ended, whatever their outcome.
     int PendingRequests() const;
-};
 
-TzHTTP_Request &HTTPRequest(); // the one process-wide instance
+private:
+    std::shared_ptr<QAtomicInt> m_pending = std::make_shared<QAtomicInt>();
+};
 
 // True for an http or https URL with a host: the only kind the program requests or opens.
 bool IsWebUrl(const QString &url);

@@ -117,9 +117,11 @@ private slots:
     void quitGivesUpWaitingRequests(); // last: it announces the application's quit
 
 private:
-    static bool allRequestsEnded() {
-        return QTest::qWaitFor([] { return HTTPRequest().PendingRequests() == 0; }, kLongWaitMs);
+    bool allRequestsEnded() const {
+        return QTest::qWaitFor([this] { return m_http.PendingRequests() == 0; }, kLongWaitMs);
     }
+
+    TzHTTP_Request m_http; // the requests and their proxy, as the program holds them
 
     QTemporaryDir m_dir;
     std::unique_ptr<TestWebServer> m_plain, m_tls, m_untrusted;
@@ -167,7 +169,7 @@ void TestHttpRequest::cleanup() {
     QVERIFY(allRequestsEnded());
     SetTlsLibraryCheck({});
     SetHttpLimits({});
-    HTTPRequest() = TzHTTP_Request{};
+    m_http = TzHTTP_Request{};
     for (TestWebServer *server : {m_plain.get(), m_tls.get(), m_untrusted.get()})
         server->clearSeen();
 }
@@ -195,7 +197,7 @@ void TestHttpRequest::trimming() {
     QFETCH(bool, sent);
 
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(request, deliveries.callback());
+    m_http.SendGetRequest(request, deliveries.callback());
     QVERIFY(allRequestsEnded());
 
     QCOMPARE(m_plain->seen().size(), sent ? 1 : 0);
@@ -212,7 +214,7 @@ void TestHttpRequest::missingTlsLibrarySendsNothing() {
     });
 
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/hello"), deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/hello"), deliveries.callback());
     QVERIFY(allRequestsEnded());
 
     QCOMPARE(checks.load(), 1);
@@ -255,8 +257,7 @@ void TestHttpRequest::answers() {
 
     m_plain->setReply("/answer", {.status = status, .contentType = contentType, .body = body});
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/answer?device_id=AA-BB&key=k1"),
-                                 deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/answer?device_id=AA-BB&key=k1"), deliveries.callback());
     QVERIFY(allRequestsEnded());
 
     QCOMPARE(m_plain->seen().size(), 1);
@@ -287,7 +288,7 @@ void TestHttpRequest::https() {
     QFETCH(bool, delivered);
 
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(url, deliveries.callback());
+    m_http.SendGetRequest(url, deliveries.callback());
     QVERIFY(allRequestsEnded());
 
     QVERIFY(m_untrusted->seen().isEmpty()); // the handshake fails before any request
@@ -319,7 +320,7 @@ void TestHttpRequest::proxy() {
     QFETCH(QString, password);
     QFETCH(bool, delivered);
 
-    TzHTTP_Request &request = HTTPRequest();
+    TzHTTP_Request &request = m_http;
     request.UseProxy = useProxy;
     request.BasicAuthentication = basic;
     request.ProxyServer = "127.0.0.1";
@@ -346,9 +347,9 @@ void TestHttpRequest::overlappingRequestsKeepTheirCallbacks() {
     m_plain->setReply("/fast", {.contentType = "text/plain", .body = "fast answer"});
 
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/slow"), deliveries.callback("first"));
+    m_http.SendGetRequest(m_plain->url("/slow"), deliveries.callback("first"));
     QThread::msleep(10);
-    HTTPRequest().SendGetRequest(m_plain->url("/fast"), deliveries.callback("second"));
+    m_http.SendGetRequest(m_plain->url("/fast"), deliveries.callback("second"));
     QVERIFY(allRequestsEnded());
 
     // The second answer arrives while the first is still held back by the server.
@@ -376,7 +377,7 @@ void TestHttpRequest::onlyWebUrls() {
     QFETCH(bool, delivered);
 
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(url, deliveries.callback());
+    m_http.SendGetRequest(url, deliveries.callback());
     QVERIFY(allRequestsEnded());
     QCOMPARE(deliveries.list().size(), delivered ? 1 : 0);
 }
@@ -392,7 +393,7 @@ void TestHttpRequest::proxyFieldsTakenAtStart_data() {
 void TestHttpRequest::proxyFieldsTakenAtStart() {
     QFETCH(bool, firstThroughProxy);
 
-    TzHTTP_Request &request = HTTPRequest();
+    TzHTTP_Request &request = m_http;
     const auto useProxy = [&request, this](bool on) {
         request.UseProxy = on;
         request.BasicAuthentication = true;
@@ -426,14 +427,14 @@ void TestHttpRequest::stalledServiceHoldsOnlyItsOwnRequests() {
     m_plain->setReply("/silent", {.held = true});
     const int silent = QThreadPool::globalInstance()->maxThreadCount() + 2;
     for (int i = 0; i < silent; ++i)
-        HTTPRequest().SendGetRequest(m_plain->url("/silent"), {});
+        m_http.SendGetRequest(m_plain->url("/silent"), {});
     QTRY_COMPARE_WITH_TIMEOUT(m_plain->seen().size(), silent, kLongWaitMs);
 
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/hello"), deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/hello"), deliveries.callback());
     QTRY_COMPARE_WITH_TIMEOUT(deliveries.list().size(), 1, kLongWaitMs);
     QCOMPARE(deliveries.list().first().info.Answer, QString("hello"));
-    QCOMPARE(HTTPRequest().PendingRequests(), silent);
+    QCOMPARE(m_http.PendingRequests(), silent);
 }
 
 void TestHttpRequest::answerSizeIsCapped_data() {
@@ -458,7 +459,7 @@ void TestHttpRequest::answerSizeIsCapped() {
         "/big",
         {.contentType = "text/plain", .body = QByteArray(size, '7'), .noLength = !withLength});
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/big"), deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/big"), deliveries.callback());
     QVERIFY(allRequestsEnded());
 
     QCOMPARE(deliveries.list().size(), delivered ? 1 : 0);
@@ -483,7 +484,7 @@ void TestHttpRequest::deadlineEndsATrickle() {
     const QByteArray body(30, 'x');
     m_plain->setReply("/trickle", {.contentType = "text/plain", .body = body, .trickleMs = 100});
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/trickle"), deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/trickle"), deliveries.callback());
     QVERIFY(allRequestsEnded());
 
     QCOMPARE(deliveries.list().size(), delivered ? 1 : 0);
@@ -495,8 +496,8 @@ void TestHttpRequest::deadlineEndsATrickle() {
 // the pool's, which stay free for the rest of the program.
 void TestHttpRequest::callbacksRunOnTheHttpThread() {
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/hello"), deliveries.callback());
-    HTTPRequest().SendGetRequest(m_tls->url("/secure"), deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/hello"), deliveries.callback());
+    m_http.SendGetRequest(m_tls->url("/secure"), deliveries.callback());
     QVERIFY(allRequestsEnded());
 
     const QList<Delivery> list = deliveries.list();
@@ -510,18 +511,18 @@ void TestHttpRequest::callbacksRunOnTheHttpThread() {
 
 void TestHttpRequest::emptyOrThrowingCallbackEndsQuietly() {
     std::atomic<int> calls = 0;
-    HTTPRequest().SendGetRequest(m_plain->url("/hello"), [&calls](TzEventCallbackInfo) {
+    m_http.SendGetRequest(m_plain->url("/hello"), [&calls](TzEventCallbackInfo) {
         ++calls;
         throw std::runtime_error("callback failed");
     });
-    HTTPRequest().SendGetRequest(m_plain->url("/empty"), {});
+    m_http.SendGetRequest(m_plain->url("/empty"), {});
     QVERIFY(allRequestsEnded());
     QCOMPARE(calls.load(), 1);
     QCOMPARE(m_plain->seen().size(), 2);
 
     // The pool still serves the next request.
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/hello"), deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/hello"), deliveries.callback());
     QVERIFY(allRequestsEnded());
     QCOMPARE(deliveries.list().size(), 1);
 }
@@ -530,7 +531,7 @@ void TestHttpRequest::quitGivesUpWaitingRequests() {
     m_plain->setReply("/hang", {.never = true});
 
     Deliveries deliveries;
-    HTTPRequest().SendGetRequest(m_plain->url("/hang"), deliveries.callback());
+    m_http.SendGetRequest(m_plain->url("/hang"), deliveries.callback());
     QTRY_COMPARE_WITH_TIMEOUT(m_plain->seen().size(), 1, kLongWaitMs);
     QVERIFY(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
 
