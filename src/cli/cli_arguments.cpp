@@ -94,6 +94,7 @@ bool ParseCliArguments(const QStringList &arguments, CliOptions &options, QStrin
             }
             if (!ApplyLineOption(name, value, options.line, error))
                 return false;
+            options.addressGiven = options.addressGiven || name == QLatin1String("--addr");
         } else if (argument == QLatin1String("--json")) {
             options.json = true;
         } else if (commandSeen) {

@@ -10,6 +10,7 @@
 // command with its own arguments.
 struct CliOptions {
     TarvexLineSettings line;
+    bool addressGiven = false; // --addr stood on the line; the search has no use for it
     bool json = false;
     QString command;
     QStringList commandArgs; // after the command, the line's options taken out

@@ -2,6 +2,12 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 void CliCommand::fail(const QString &message) {
     if (m_done)
         return;
@@ -26,4 +32,17 @@ void PrintError(const QString &message) {
         (QStringLiteral("tarvex-cli: ") + message + QLatin1Char('\n')).toLocal8Bit().constData(),
         stderr);
     std::fflush(stderr);
+}
+
+void PrintProgress(const QString &text) {
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+bool ErrorIsTerminal() {
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
 }

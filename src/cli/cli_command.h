@@ -38,3 +38,6 @@ private:
 // sees it as it comes; an error as "tarvex-cli: <text>" on standard error.
 void PrintLine(const QString &line);
 void PrintError(const QString &message);
+// Progress for an operator watching: text on standard error as it is, with no line ended.
+void PrintProgress(const QString &text);
+bool ErrorIsTerminal(); // standard error goes to a terminal, not to a pipe or a file

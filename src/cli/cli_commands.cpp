@@ -2,7 +2,8 @@
 
 const QList<CliCommandInfo> &CliCommands() {
     static const QList<CliCommandInfo> commands = {StatusCommandInfo(), SwitchCommandInfo(),
-                                                   PwmCommandInfo(), MonitorCommandInfo()};
+                                                   PwmCommandInfo(), MonitorCommandInfo(),
+                                                   SearchCommandInfo()};
     return commands;
 }
 

@@ -28,3 +28,4 @@ CliCommandInfo StatusCommandInfo();
 CliCommandInfo SwitchCommandInfo();
 CliCommandInfo PwmCommandInfo();
 CliCommandInfo MonitorCommandInfo();
+CliCommandInfo SearchCommandInfo();

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTest>
 
 namespace {
@@ -93,15 +94,21 @@ private slots:
     void badArguments_data();
     void badArguments();
     void monitorPrintsRequestsAndAnswers();
+    void searchPrintsWhatAnswers_data();
+    void searchPrintsWhatAnswers();
+    void searchPortFailures_data();
+    void searchPortFailures();
+    void searchEndsWhenThePortGoesAway();
 };
 
 void TestCli::infoWithoutModule_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("expectedStarts"); // each must begin a line of the output
     const QString version = QStringLiteral("tarvex-cli " TARVEX_EXPECTED_VERSION);
-    const QStringList usage = {"  --port ",    "  --addr ",  "  --baud ",    "  --format ",
-                               "  --timeout ", "  --json ",  "  status ",    "  on N, off N ",
-                               "  pwm N ",     "  monitor ", "  --version,", "Код завершения"};
+    const QStringList usage = {"  --port ",     "  --addr ",  "  --baud ", "  --format ",
+                               "  --timeout ",  "  --json ",  "  status ", "  on N, off N ",
+                               "  pwm N ",      "  monitor ", "  search ", "  --version,",
+                               "Код завершения"};
     QTest::newRow("--version") << QStringList{"--version"} << QStringList{version};
     QTest::newRow("-v after a command") << QStringList{"status", "-v"} << QStringList{version};
     QTest::newRow("--help") << QStringList{"--help"} << usage;
@@ -392,6 +399,17 @@ void TestCli::badArguments_data() {
         << QStringList{"--port", port, "monitor", "--seconds", "0"} << "«0»";
     QTest::newRow("monitor unknown option")
         << QStringList{"--port", port, "monitor", "--minutes", "1"} << "«--minutes»";
+    QTest::newRow("search with --addr")
+        << QStringList{"--port", port, "--addr", "16", "search"} << "--addr";
+    QTest::newRow("search from address 0")
+        << QStringList{"--port", port, "search", "--from", "0"} << "«0»";
+    QTest::newRow("search to address 248")
+        << QStringList{"--port", port, "search", "--to=248"} << "«248»";
+    QTest::newRow("search from beyond to")
+        << QStringList{"--port", port, "search", "--from", "20", "--to", "10"} << "--from 20";
+    QTest::newRow("search with a word") << QStringList{"--port", port, "search", "all"} << "«all»";
+    QTest::newRow("search unknown option")
+        << QStringList{"--port", port, "search", "--fast"} << "«--fast»";
 }
 
 void TestCli::badArguments() {
@@ -461,6 +479,139 @@ void TestCli::monitorPrintsRequestsAndAnswers() {
                a[Name] == QStringLiteral("DOUT_State 1-16");
     });
     QVERIFY2(polled, qPrintable(run.out));
+}
+
+// One pass over the addresses (or a sweep over the lines), narrowed with --from/--to where the
+// whole pass adds nothing; the module answers only the probe of its own address.
+void TestCli::searchPrintsWhatAnswers_data() {
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("cliArgs"); // besides --port
+    QTest::addColumn<QStringList>("printed"); // the lines of standard output
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("told");    // part of standard error; empty: nothing there
+    QTest::addColumn<int>("timesProbed"); // probes the module received; -1: not counted
+
+    QTest::newRow("whole pass at 115200 finds the module at 16")
+        << QStringList{} << QStringList{"--baud", "115200", "--timeout", "10", "search"}
+        << QStringList{"[16] Tarvex 115200 8N1"} << 0 << QString() << 1;
+    QTest::newRow("JSON, module at 200, time-out raised to the rate's minimum")
+        << QStringList{"--addr", "200"}
+        << QStringList{"--json", "--timeout", "5", "search", "--from", "195", "--to", "205"}
+        << QStringList{"{\"address\":200,\"device\":\"Tarvex\",\"baud\":9600,\"format\":"
+                       "\"8N1\",\"timeout\":30,\"answer\":\"C8.04.04.00.49.00.01.B2.9E\"}"}
+        << 0 << QString() << 1;
+    QTest::newRow("another device, not a module")
+        << QStringList{"--type", "74"}
+        << QStringList{"--baud", "115200", "--timeout", "10", "search",
+                       "--from", "10",     "--to",      "20"}
+        << QStringList{"[16] Unknown 115200 8N1"} << 1 << "ни один модуль Tarvex не ответил" << 1;
+    QTest::newRow("another device as JSON")
+        << QStringList{"--type", "72"}
+        << QStringList{"search", "--json", "--timeout", "30", "--from", "16", "--to", "16"}
+        << QStringList{"{\"address\":16,\"device\":\"Unknown\",\"baud\":9600,\"format\":"
+                       "\"8N1\",\"timeout\":30,\"answer\":\"10.04.04.00.48.00.01.BB.53\"}"}
+        << 1 << "ни один модуль Tarvex не ответил" << 1;
+    QTest::newRow("module outside --from..--to is not asked")
+        << QStringList{} << QStringList{"--timeout", "10", "search", "--from", "17", "--to", "30"}
+        << QStringList{} << 1 << "ни один модуль Tarvex не ответил" << 0;
+    QTest::newRow("silent module")
+        << QStringList{"--silent"}
+        << QStringList{"--baud", "57600", "search", "--from", "14", "--to", "18"} << QStringList{}
+        << 1 << "ни один модуль Tarvex не ответил" << 1;
+    QTest::newRow("module at another rate is not found by one pass")
+        << QStringList{"--check-line", "--baud", "19200", "--format", "8N2"}
+        << QStringList{"search", "--from", "16", "--to", "16"} << QStringList{} << 1
+        << "ни один модуль Tarvex не ответил" << 1;
+    // The pseudo-terminal refuses even parity, so the sweep passes over those lines; the module
+    // answers noise under every other line but its own.
+    QTest::newRow("sweep finds the module at 19200 8N2, with that rate's time-out")
+        << QStringList{"--check-line", "--baud", "19200", "--format", "8N2"}
+        << QStringList{"--json", "--timeout", "10",   "search", "--sweep",
+                       "--from", "15",        "--to", "17"}
+        << QStringList{"{\"address\":16,\"device\":\"Tarvex\",\"baud\":19200,\"format\":"
+                       "\"8N2\",\"timeout\":15,\"answer\":\"10.04.04.00.49.00.01.EA.93\"}"}
+        << 0 << QString() << -1;
+}
+
+void TestCli::searchPrintsWhatAnswers() {
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, cliArgs);
+    QFETCH(QStringList, printed);
+    QFETCH(int, exitCode);
+    QFETCH(QString, told);
+    QFETCH(int, timesProbed);
+    SimProcess sim(QStringList{"--log-frames"} + simArgs);
+    QVERIFY(sim.start());
+
+    const CliRun run = RunCli(Port(sim) + cliArgs, 120000);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(Describe(run)));
+    QCOMPARE(run.out.split('\n', Qt::SkipEmptyParts), printed);
+    // Progress is for a terminal; a pipe gets the results and the errors alone.
+    if (told.isEmpty())
+        QVERIFY2(run.err.isEmpty(), qPrintable(Describe(run)));
+    else
+        QVERIFY2(run.err.contains(told), qPrintable(Describe(run)));
+    if (cliArgs.contains(QStringLiteral("--json"))) {
+        for (const QString &line : printed) {
+            QJsonParseError error;
+            QVERIFY2(QJsonDocument::fromJson(line.toUtf8(), &error).isObject(), qPrintable(line));
+        }
+    }
+    if (timesProbed >= 0) {
+        QTRY_COMPARE_WITH_TIMEOUT(sim.frames().size(), timesProbed, 5000);
+        QTest::qWait(200);
+        QCOMPARE(sim.frames().size(), timesProbed);
+    }
+}
+
+void TestCli::searchPortFailures_data() {
+    QTest::addColumn<QString>("port"); // empty: the simulator's, held open by the test
+    QTest::addColumn<QStringList>("cliArgs");
+    QTest::newRow("no such port") << QStringLiteral("/dev/tarvex-no-such-port")
+                                  << QStringList{"search"};
+    QTest::newRow("port held by another program") << QString() << QStringList{"search"};
+    QTest::newRow("sweep on a port held by another program")
+        << QString() << QStringList{"search", "--sweep"};
+}
+
+void TestCli::searchPortFailures() {
+    QFETCH(QString, port);
+    QFETCH(QStringList, cliArgs);
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QSerialPort holder(sim.portPath());
+    if (port.isEmpty()) {
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        port = sim.portPath();
+    }
+    const CliRun run = RunCli(QStringList{"--port", port} + cliArgs);
+    QVERIFY2(run.exitCode == 1, qPrintable(Describe(run)));
+    QVERIFY2(run.out.isEmpty(), qPrintable(Describe(run)));
+    QVERIFY2(run.err.contains(QStringLiteral("Выбранный СОМ-порт занят или недоступен: ") + port),
+             qPrintable(Describe(run)));
+}
+
+// What was found before the port went away is printed; the search ends at once, with status 1,
+// instead of running out its pass against a port that is no more.
+void TestCli::searchEndsWhenThePortGoesAway() {
+    SimProcess sim({"--log-frames"});
+    QVERIFY(sim.start());
+    QProcess cli;
+    // 247 probes of 100 ms: the whole pass would outlast the wait below.
+    cli.start(QStringLiteral(TARVEX_CLI_PATH),
+              Port(sim) + QStringList{"--timeout", "100", "search"});
+    QVERIFY(sim.waitForFrames(1, 30000)); // address 16 asked and answered
+    QTest::qWait(300);
+    sim.stop();
+
+    QVERIFY(cli.waitForFinished(15000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(cli.exitCode() == 1, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("Выбранный СОМ-порт занят или недоступен")),
+             qPrintable(err));
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
+             QStringLiteral("[16] Tarvex 9600 8N1\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
