@@ -1,6 +1,7 @@
 // The panel's fields bound to the session's options (whose file handling, autorun start and
 // registration tests/session/test_session_options.cpp checks): the connection fields, the autorun
 // pop-up "panAutorun" and the visual styles.
+#include "blocked_autostart.h"
 #include "panel/autorun_panel.h"
 #include "panel/connection_panel.h"
 #include "panel/panel_environment.h"
@@ -227,19 +228,12 @@ void TestPanelOptions::registrationAtLogOn() {
 }
 
 void TestPanelOptions::failedRegistrationIsReported() {
-    // A file where the autostart folder should be: no entry can be written.
-    const QString autostart =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/autostart";
-    QDir(autostart).removeRecursively();
-    QDir().mkpath(QFileInfo(autostart).path());
-    QFile blocker(autostart);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    BlockedAutostartFolder blocked; // no entry can be written
+    QVERIFY(blocked.ok());
 
     TestPanel p;
     QCheckBox *box = Child<QCheckBox>(p, "chkAutorun");
     box->click();
-    QFile::remove(autostart);
     QVERIFY(!box->isChecked());
     QVERIFY(!AutorunIsRegistered(AutorunCommand()));
     QCOMPARE(LogLinesStartingWith("Ошибка: ", LogColor::Navy), 1);

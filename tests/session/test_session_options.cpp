@@ -1,6 +1,7 @@
 // The options a session owns, without any window: the options file (hostile files, encodings,
 // owner-only rights, the user's configuration folder), the start at log-on with "/autorun" and
 // the connection it makes to a simulated module.
+#include "blocked_autostart.h"
 #include "read_only_folder.h"
 #include "session/log_colours.h"
 #include "session/remote_control.h"
@@ -430,18 +431,11 @@ void TestSessionOptions::registrationAtLogOn() {
 }
 
 void TestSessionOptions::failedRegistrationIsReported() {
-    // A file where the autostart folder should be: no entry can be written.
-    const QString autostart =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/autostart";
-    QDir(autostart).removeRecursively();
-    QDir().mkpath(QFileInfo(autostart).path());
-    QFile blocker(autostart);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    BlockedAutostartFolder blocked; // no entry can be written
+    QVERIFY(blocked.ok());
 
     Options o(m_session, m_dir->path());
     const bool registered = o.options.setAutorunRegistered(true);
-    QFile::remove(autostart);
     QVERIFY(!registered);
     QVERIFY(!o.options.autorunRegistered());
     QCOMPARE(o.logged("Ошибка: ", LogColor::Navy), 1);
