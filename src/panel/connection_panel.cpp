@@ -76,8 +76,11 @@ TzConnectionPanel::TzConnectionPanel(TarvexSession &session, QWidget *frame)
             &TzConnectionPanel::ShowConnectionState);
 }
 
+// Listing again changes no choice, so that the field shows the port a connection would use:
+// that port stays selected even when it has gone (a session may be waiting for it to come
+// back), and no port selected stays so.
 void TzConnectionPanel::EnumSerialPorts() {
-    const QString selected = cbComPort->currentText();
+    const QString selected = ComPortName;
     QStringList ports = SystemSerialPorts();
     const bool firstFill = cbComPort->count() == 0;
     if (ports.isEmpty()) {
@@ -88,13 +91,12 @@ void TzConnectionPanel::EnumSerialPorts() {
         TempLogAdd(QStringLiteral("Не удалось обнаружить ни одного СОМ-порта"), LogColor::DarkRed);
         ports = FallbackSerialPorts();
     } else if (!firstFill && !selected.isEmpty() && !ports.contains(selected)) {
-        ports.prepend(selected); // an unplugged adapter stays selected rather than switching
+        ports.prepend(selected); // an unplugged adapter
     }
     const QSignalBlocker blocker(cbComPort);
     cbComPort->clear();
     cbComPort->addItems(ports);
-    const int index = firstFill ? 0 : cbComPort->findText(selected);
-    cbComPort->setCurrentIndex(qMax(index, 0));
+    cbComPort->setCurrentIndex(firstFill ? 0 : cbComPort->findText(selected));
 }
 
 void TzConnectionPanel::cbComPortChange() {

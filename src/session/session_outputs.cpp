@@ -10,8 +10,8 @@ bool TarvexSession::setOutput(int output, bool on) {
 }
 
 bool TarvexSession::SendDOUT(int output, bool on) {
-    // The output's coil tag carries Force, so the write is queued right behind the exchange
-    // in progress.
+    // The output's coil tag carries Force, so the write goes out ahead of the waiting reads,
+    // behind the exchange in progress and the priority writes queued before it.
     return SetRegByID(TarvexMap::OutputRegister(output), on ? 1 : 0, false);
 }
 

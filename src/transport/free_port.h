@@ -32,6 +32,7 @@ struct TzReq {
     int DevAddr = 0;
     uint32_t Timestamp = 0;
     TzAnswerRule Rule;
+    int Priority = 0; // as queued; above 0 it goes in front of the ordinary requests
 };
 
 class TzFreePortThread;
@@ -68,8 +69,10 @@ public:
 
     // Refused (false) for an empty frame or one equal to a frame already queued or being sent.
     bool SendCmd(const TStringBytes &Cmd, int DevAddr, const TzAnswerRule &Rule = {});
-    // Priority <= 0 appends; otherwise the request goes to index Priority, but never behind
-    // the last element of a non-empty queue.
+    // Priority <= 0 appends. Otherwise the request goes to index Priority (in front of the last
+    // element of a shorter queue), in front of the ordinary requests there but behind the
+    // priority requests queued before it: priority requests go out in the order they were
+    // queued. The request being sent is never overtaken.
     bool SendCmdForce(const TStringBytes &Cmd, int DevAddr, int Priority,
                       const TzAnswerRule &Rule = {});
     // Every request still waiting is answered kErrCancelled with an empty answer, in queue

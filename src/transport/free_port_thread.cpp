@@ -54,7 +54,7 @@ bool TzFreePortThread::RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority
             return false;
         if (++GlobUID > kMaxUID)
             GlobUID = 0;
-        Insert(TzReq{Cmd, GlobUID, DevAddr, GetTickCount(), Rule}, Priority);
+        Insert(TzReq{Cmd, GlobUID, DevAddr, GetTickCount(), Rule, Priority});
     }
     Wake.notify_all();
     return true;
@@ -119,16 +119,22 @@ bool TzFreePortThread::IsQueued(const TStringBytes &Cmd) const {
                        [&Cmd](const TzReq &req) { return req.Cmd == Cmd; });
 }
 
-// A priority request goes to index Priority but never to the tail of a non-empty queue: with
-// only the head queued it lands in front of it.
-void TzFreePortThread::Insert(const TzReq &req, int Priority) {
+// A priority request goes to index Priority (in front of the last element of a shorter queue)
+// and from there on past the priority requests queued before it, so that priority requests keep
+// their order: two quick switches of one output reach the module as they were made. The request
+// on the line is never overtaken.
+void TzFreePortThread::Insert(const TzReq &req) {
     const int count = int(RequestList.size());
-    if (Priority <= 0 || count == 0)
+    if (req.Priority <= 0 || count == 0) {
         RequestList.push_back(req);
-    else if (count - 1 > Priority)
-        RequestList.insert(RequestList.begin() + Priority, req);
-    else
-        RequestList.insert(RequestList.begin() + (count - 1), req);
+        return;
+    }
+    int index = std::min(req.Priority, count - 1);
+    if (index == 0 && m_onLine == RequestList.front().UID)
+        index = 1;
+    while (index < count && RequestList[index].Priority > 0)
+        ++index;
+    RequestList.insert(RequestList.begin() + index, req);
 }
 
 void TzFreePortThread::RemoveRequest(uint32_t uid) {

@@ -64,7 +64,7 @@ private:
 
     // Queue (all under CS).
     bool IsQueued(const TStringBytes &Cmd) const;
-    void Insert(const TzReq &req, int Priority);
+    void Insert(const TzReq &req);
     void RemoveRequest(uint32_t uid);
     bool HasWork() const;
 

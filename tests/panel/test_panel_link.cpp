@@ -1,5 +1,7 @@
 // What the panel shows of its session's link to a simulated module: a module that stops
 // answering. (Remote control waiting for the module's ID: tests/session/test_remote_control.cpp.)
+#include "panel/connection_panel.h"
+#include "panel/serial_port_list.h"
 #include "panel_fixture.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
@@ -7,9 +9,11 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
@@ -39,6 +43,7 @@ private slots:
     void cleanupTestCase() { DeleteLogWindow(); }
 
     void silentModuleIsShownLost();
+    void vanishedPortStaysChosen();
 };
 
 void TestPanelLink::silentModuleIsShownLost() {
@@ -88,6 +93,37 @@ void TestPanelLink::silentModuleIsShownLost() {
     QVERIFY(p.btnReset->isEnabled());
     QCOMPARE(LogCount(kLost), 1);
     QCOMPARE(LogCount(kRestored), 1);
+}
+
+// An adapter pulled out while connected: the session waits for its port to come back. Listing
+// the ports again (the pop-up does it each time it opens) keeps that port chosen, shown and used
+// alike, and lets the session go on waiting.
+void TestPanelLink::vanishedPortStaysChosen() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyTarvex");
+    QStringList ports = {"ttyS0", link};
+    PanelFixture f({"--link", link});
+    QVERIFY(f.ok());
+    TfrTarvex &p = f.panel();
+    SetSerialPortSource([&ports] { return ports; });
+    QComboBox *list = Child<QComboBox>(p, "cbComPort");
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    list->setCurrentText(link);
+    QCOMPARE(p.panComPort->comPortName(), link);
+    QVERIFY(f.connectAndPoll());
+
+    f.sim().stop();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LogHasLine(link + QStringLiteral(" отключён от системы"), LogColor::DarkRed), 5000);
+    ports = {"ttyS0"};
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QCOMPARE(list->currentText(), link);
+    QCOMPARE(p.panComPort->comPortName(), link);
+
+    SimProcess again({"--link", link});
+    QVERIFY(again.start());
+    QTRY_VERIFY_WITH_TIMEOUT(f.polling(), 6000);
 }
 
 QTEST_MAIN(TestPanelLink)

@@ -167,6 +167,11 @@ void TestPanelOptions::portEntries() {
     TestPanel p;
     QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), selected);
     QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentIndex() == -1, selected.isEmpty());
+    QCOMPARE(p.panComPort->comPortName(), selected);
+    // The pop-up lists the ports again as it opens: the field still shows what is used.
+    QTest::mouseClick(p.btnComPort, Qt::LeftButton);
+    QCOMPARE(Child<QComboBox>(p, "cbComPort")->currentText(), selected);
+    QCOMPARE(p.panComPort->comPortName(), selected);
 }
 
 void TestPanelOptions::badValuesAreIgnored() {

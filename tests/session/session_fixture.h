@@ -90,6 +90,5 @@ QString ReadRequestText(int function, int reg, int count);
 QStringList PolledReadRequests();
 QString WriteFrameText(int function, int reg, int value);
 QStringList WritesOf(const QStringList &frames);
-// Sorted: forced writes go right behind the exchange in progress, each in front of the one
-// queued before it, so their order on the line depends on the queue.
+// Sorted: for comparing writes where only which of them went out matters.
 QStringList Sorted(QStringList frames);

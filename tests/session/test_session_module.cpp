@@ -109,7 +109,7 @@ void TestSessionModule::pwmApplyWritesTheOutput() {
                                   Write(6, OutputRegister(7, kOffsetPwmPeriod), 100),
                                   Write(6, OutputRegister(7, kOffsetPwmDuty), 300),
                                   Write(5, OutputRegister(7, kOffsetSafeCoil), 0xFF00)};
-    QTRY_COMPARE_WITH_TIMEOUT(Sorted(WritesOf(f.simFrames())), Sorted(expected), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(WritesOf(f.simFrames()), expected, 5000); // in this order
     // The module's PWM block and safe states follow at the next polls.
     const auto read = [&f] { return f.sim().frames().size(); };
     const qsizetype writesSeen = read();

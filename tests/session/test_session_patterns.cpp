@@ -160,7 +160,7 @@ void TestSessionPatterns::runnerLightsPairsAndWaitsForTheSnake() {
     QCOMPARE(shown.lit(), (QList<int>{1, 11}));
 }
 
-// One by one, the writes go out 20 down to 1; at once, two register writes.
+// One by one, the writes are queued and go out 20 down to 1; at once, two register writes.
 void TestSessionPatterns::allOutputs() {
     SessionFixture f;
     QVERIFY(f.ok());
@@ -188,8 +188,15 @@ void TestSessionPatterns::allOutputs() {
              QList<int>{0x000F});
     QCOMPARE(QueuedRegisterWrites(f.session(), TarvexMap::kRegOutputStates1to16),
              QList<int>{0xFFFF});
+    f.sim().clearFrames();
     f.sim().command("silent off");
     QTRY_COMPARE_WITH_TIMEOUT(ModuleOutputsOn(f.session()).size(), 20, 5000);
+    QStringList written;
+    for (int n = 20; n >= 1; --n)
+        written.append(WriteFrameText(5, TarvexMap::OutputRegister(n), 0xFF00));
+    written.append(WriteFrameText(6, TarvexMap::kRegOutputStates17to20, 0x000F));
+    written.append(WriteFrameText(6, TarvexMap::kRegOutputStates1to16, 0xFFFF));
+    QTRY_COMPARE_WITH_TIMEOUT(WritesOf(f.simFrames()), written, 5000);
 
     patterns.switchAll(false);
     QTRY_VERIFY_WITH_TIMEOUT(ModuleOutputsOn(f.session()).isEmpty(), 5000);

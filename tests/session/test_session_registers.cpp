@@ -66,6 +66,8 @@ private slots:
     void exceptionCountersAndRecovery();
     void unknownUidIsLogged();
     void outputWriteIsConfirmedByEcho();
+    void quickSwitchesEndAsTheLastOne_data();
+    void quickSwitchesEndAsTheLastOne();
     void clearedRequestsAreCancelled();
     void slowLineKeepsWaitingRequests();
     void safeStatesAndPwmFromModule();
@@ -196,6 +198,40 @@ void TestSessionRegisters::outputWriteIsConfirmedByEcho() {
     QVERIFY(!outputs.isEmpty());
     QVERIFY(!s.setOutput(0, true));
     QVERIFY(!s.setOutput(21, true));
+}
+
+void TestSessionRegisters::quickSwitchesEndAsTheLastOne_data() {
+    QTest::addColumn<bool>("first");
+    QTest::newRow("on, then off") << true;
+    QTest::newRow("off, then on") << false;
+}
+
+// An operator who switches an output and switches it back before the first write has gone out
+// leaves the module as the second click said, even while polled reads wait in the queue.
+void TestSessionRegisters::quickSwitchesEndAsTheLastOne() {
+    QFETCH(bool, first);
+    SessionFixture f;
+    QVERIFY(f.ok());
+    TarvexSession &s = f.session();
+    QVERIFY(f.connectAndPoll());
+    QVERIFY(s.setOutput(3, !first)); // the state the second click goes back to
+    QTRY_VERIFY_WITH_TIMEOUT(s.output(3).StateKnown && s.output(3).IsOn == !first, 5000);
+
+    f.sim().command("silent on"); // the polled reads pile up behind the one on the line
+    QTRY_VERIFY_WITH_TIMEOUT(TarvexSessionTestAccess::FreePort(s)->QueueCount() >= 2, 3000);
+    f.sim().clearFrames();
+    QVERIFY(s.setOutput(3, first));
+    QVERIFY(s.setOutput(3, !first));
+    f.sim().command("silent off");
+
+    QTRY_VERIFY_WITH_TIMEOUT(QueuedOutputWrites(s).isEmpty(), 5000);
+    const QStringList written = {WriteFrameText(5, OutputRegister(3), first ? 0xFF00 : 0),
+                                 WriteFrameText(5, OutputRegister(3), first ? 0 : 0xFF00)};
+    QTRY_COMPARE_WITH_TIMEOUT(WritesOf(f.simFrames()), written, 5000);
+    // Every answer from here on was sent after both writes.
+    QSignalSpy outputs(&s, &TarvexSession::outputsChanged);
+    QTRY_VERIFY_WITH_TIMEOUT(!outputs.isEmpty(), 5000);
+    QCOMPARE(s.output(3).IsOn, !first);
 }
 
 // Requests cleared from the worker's queue (the reboot clears it) are answered as cancelled:

@@ -178,24 +178,32 @@ private slots:
 };
 
 void TestFreePort::queueOrderAndPriority_data() {
-    QTest::addColumn<QByteArray>("queuedBehindHead");
-    QTest::addColumn<int>("priority");
+    QTest::addColumn<QStringList>("queuedBehindHead"); // "A": SendCmd, "P:1": priority 1
     QTest::addColumn<QByteArray>("sendingOrder");
 
-    // H is on the line with its answer held back; P is queued with the priority.
-    QTest::newRow("count 5, priority 1: next") << QByteArray("ABCD") << 1 << QByteArray("HPABCD");
+    // H is on the line with its answer held back while the others are queued.
+    QTest::newRow("count 5, priority 1: next")
+        << QStringList{"A", "B", "C", "D", "P:1"} << QByteArray("HPABCD");
     QTest::newRow("count 5, priority 10: before the last")
-        << QByteArray("ABCD") << 10 << QByteArray("HABCPD");
-    QTest::newRow("count 5, priority 0: tail") << QByteArray("ABCD") << 0 << QByteArray("HABCDP");
+        << QStringList{"A", "B", "C", "D", "P:10"} << QByteArray("HABCPD");
+    QTest::newRow("count 5, priority 0: tail")
+        << QStringList{"A", "B", "C", "D", "P:0"} << QByteArray("HABCDP");
     QTest::newRow("count 3, priority 2: before the last")
-        << QByteArray("AB") << 2 << QByteArray("HAPB");
-    QTest::newRow("count 1: in front of the head, head still done once")
-        << QByteArray() << 1 << QByteArray("HP");
+        << QStringList{"A", "B", "P:2"} << QByteArray("HAPB");
+    QTest::newRow("count 1: the head still done once") << QStringList{"P:1"} << QByteArray("HP");
+    // An output switched on and off quickly must end off: priority requests keep their order.
+    QTest::newRow("priority 1 requests in queueing order, ahead of the ordinary ones")
+        << QStringList{"A", "B", "P:1", "Q:1", "R:1"} << QByteArray("HPQRAB");
+    QTest::newRow("priority 1 requests behind the head alone")
+        << QStringList{"P:1", "Q:1", "R:1"} << QByteArray("HPQR");
+    QTest::newRow("priority 2 behind the priority 2 queued before it")
+        << QStringList{"A", "B", "C", "P:2", "Q:2"} << QByteArray("HAPQBC");
+    QTest::newRow("an ordinary request queued between them goes behind them")
+        << QStringList{"A", "P:1", "B", "Q:1"} << QByteArray("HPQAB");
 }
 
 void TestFreePort::queueOrderAndPriority() {
-    QFETCH(QByteArray, queuedBehindHead);
-    QFETCH(int, priority);
+    QFETCH(QStringList, queuedBehindHead);
     QFETCH(QByteArray, sendingOrder);
 
     PtyPeer peer;
@@ -213,13 +221,15 @@ void TestFreePort::queueOrderAndPriority() {
     QVERIFY(port.SendCmdForce(Frame('H'), 1, 3));
     uidOf['H'] = port.LastUID();
     QVERIFY(responder.WaitForFrames(1));
-    for (const char tag : queuedBehindHead) {
-        QVERIFY(port.SendCmd(Frame(tag), 1));
+    for (const QString &request : queuedBehindHead) {
+        const char tag = request.at(0).toLatin1();
+        if (request.size() == 1)
+            QVERIFY(port.SendCmd(Frame(tag), 1));
+        else
+            QVERIFY(port.SendCmdForce(Frame(tag), 1, request.mid(2).toInt()));
         uidOf[tag] = port.LastUID();
     }
-    QVERIFY(port.SendCmdForce(Frame('P'), 1, priority));
-    uidOf['P'] = port.LastUID();
-    QCOMPARE(port.QueueCount(), queuedBehindHead.size() + 2);
+    QCOMPARE(port.QueueCount(), queuedBehindHead.size() + 1);
 
     responder.Release();
     QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), sendingOrder.size(), kLongWaitMs);

@@ -14,11 +14,21 @@ namespace {
 constexpr int kLongWaitMs = 15000;
 constexpr uint8_t kAddr = 16;
 
-TStringBytes Request(uint8_t function, uint16_t reg, uint16_t count) {
-    const TStringBytes frame = TStringBytes::FromBytes(
-        {kAddr, function, uint8_t(reg >> 8), uint8_t(reg), uint8_t(count >> 8), uint8_t(count)});
+TStringBytes WithCrc(const TStringBytes &frame) {
     const uint16_t crc = ModbusCRC16(frame, frame.Size());
     return frame + uint8_t(crc & 0xFF) + uint8_t(crc >> 8);
+}
+
+TStringBytes Request(uint8_t function, uint16_t reg, uint16_t count) {
+    return WithCrc(TStringBytes::FromBytes(
+        {kAddr, function, uint8_t(reg >> 8), uint8_t(reg), uint8_t(count >> 8), uint8_t(count)}));
+}
+
+// Function 05 on the output's coil.
+TStringBytes Switch(int output, bool on) {
+    const int reg = TarvexMap::OutputRegister(output);
+    return WithCrc(TStringBytes::FromBytes(
+        {kAddr, 0x05, uint8_t(reg >> 8), uint8_t(reg), uint8_t(on ? 0xFF : 0), 0}));
 }
 
 bool CrcOk(const QByteArray &answer) {
@@ -33,6 +43,12 @@ struct Answer {
     uint32_t errCode = 0;
     qint64 ms = 0; // since the request was queued
 };
+
+// A request queued with a priority, or an ordinary one (priority -1).
+struct Queued {
+    TStringBytes frame;
+    int priority = -1;
+};
 } // namespace
 
 class TestFreePortLine : public QObject {
@@ -43,6 +59,8 @@ private slots:
     void exchangesOnTheLine();
     void simulatorExits_data();
     void simulatorExits();
+    void priorityRequestsKeepTheirOrder_data();
+    void priorityRequestsKeepTheirOrder();
 };
 
 void TestFreePortLine::exchangesOnTheLine_data() {
@@ -201,6 +219,81 @@ void TestFreePortLine::simulatorExits() {
     QVERIFY(port.SendCmd(type, kAddr, ModbusRtuAnswerRule(type)));
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 3, kLongWaitMs);
     QCOMPARE(answers[2].errCode, kErrPortClosed);
+}
+
+void TestFreePortLine::priorityRequestsKeepTheirOrder_data() {
+    QTest::addColumn<QList<Queued>>("queued");
+    QTest::addColumn<QList<int>>("sendingOrder"); // positions in queued
+    QTest::addColumn<int>("outputs1to16");        // the module's output states at the end
+
+    using namespace TarvexMap;
+    const Queued voltage{Request(0x04, kRegSupplyVoltage, 1)};
+    const Queued power{Request(0x04, kRegPowerStatus, 1)};
+    QList<Queued> oneByOne{voltage};
+    QList<int> oneByOneOrder;
+    for (int n = kOutputCount; n >= 1; --n) {
+        oneByOne.append({Switch(n, true), 1});
+        oneByOneOrder.append(oneByOneOrder.size() + 1);
+    }
+    oneByOneOrder.append(0);
+    QTest::newRow("outputs 20 down to 1, one by one, ahead of a waiting read")
+        << oneByOne << oneByOneOrder << 0xFFFF;
+    QTest::newRow("output 3 on and off again behind another switch")
+        << QList<Queued>{voltage,
+                         {Switch(4, true), 1},
+                         {Switch(3, true), 1},
+                         {Switch(3, false), 1},
+                         power}
+        << QList<int>{1, 2, 3, 0, 4} << 0x0008;
+}
+
+// All is queued before the port opens, so nothing is on the line meanwhile: the first priority
+// request goes in front of the waiting read, and the others follow it in their order.
+void TestFreePortLine::priorityRequestsKeepTheirOrder() {
+    QFETCH(QList<Queued>, queued);
+    QFETCH(QList<int>, sendingOrder);
+    QFETCH(int, outputs1to16);
+
+    SimProcess sim(QStringList{"--log-frames"});
+    QVERIFY(sim.start());
+    TzFreePort port(sim.portPath());
+    port.LocDCB().BaudRate = 9600;
+    port.LocTimeouts().ReadIntervalTimeout = 10;
+    port.LocTimeouts().ReadTotalTimeoutMultiplier = 0;
+    port.LocTimeouts().ReadTotalTimeoutConstant = 1000;
+    QList<Answer> answers;
+    port.SetOnAsyncAnswerProc([&](int, uint32_t, const TStringBytes &bytes, uint32_t err) {
+        answers.append({bytes.AsBytes(), err, 0});
+    });
+    for (const Queued &request : queued) {
+        const TzAnswerRule rule = ModbusRtuAnswerRule(request.frame);
+        if (request.priority < 0)
+            QVERIFY(port.SendCmd(request.frame, kAddr, rule));
+        else
+            QVERIFY(port.SendCmdForce(request.frame, kAddr, request.priority, rule));
+    }
+    QVERIFY(port.Start());
+    QTRY_COMPARE_WITH_TIMEOUT(answers.size(), queued.size(), kLongWaitMs);
+
+    QList<QByteArray> expected;
+    for (int i : sendingOrder)
+        expected.append(queued[i].frame.AsBytes());
+    const auto received = [&sim] {
+        QList<QByteArray> frames;
+        for (const SimProcess::Frame &frame : sim.frames())
+            frames.append(frame.bytes);
+        return frames;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(received(), expected, kLongWaitMs);
+    for (const Answer &answer : answers)
+        QCOMPARE(answer.errCode, kErrNone);
+
+    const TStringBytes states = Request(0x03, TarvexMap::kRegOutputStates1to16, 1);
+    QVERIFY(port.SendCmd(states, kAddr, ModbusRtuAnswerRule(states)));
+    QTRY_COMPARE_WITH_TIMEOUT(answers.size(), queued.size() + 1, kLongWaitMs);
+    const QByteArray read = answers.last().bytes;
+    QCOMPARE(read.size(), 7);
+    QCOMPARE((uint8_t(read[3]) << 8) | uint8_t(read[4]), outputs1to16);
 }
 
 QTEST_GUILESS_MAIN(TestFreePortLine)
