@@ -49,6 +49,18 @@ struct Queued {
     TStringBytes frame;
     int priority = -1;
 };
+
+// 9600 bit/s, a 10 ms gap ends an answer; every answer is collected.
+void SetUpLine(TzFreePort &port, int totalTimeoutMs, QList<Answer> &answers) {
+    port.LocDCB().BaudRate = 9600;
+    port.LocTimeouts().ReadIntervalTimeout = 10;
+    port.LocTimeouts().ReadTotalTimeoutMultiplier = 0;
+    port.LocTimeouts().ReadTotalTimeoutConstant = totalTimeoutMs;
+    port.SetOnAsyncAnswerProc([&answers](int, uint32_t, const TStringBytes &bytes, uint32_t err) {
+        answers.append({bytes.AsBytes(), err, 0});
+    });
+}
+
 } // namespace
 
 class TestFreePortLine : public QObject {
@@ -188,14 +200,8 @@ void TestFreePortLine::simulatorExits() {
     SimProcess sim(QStringList{"--log-frames"});
     QVERIFY(sim.start());
     TzFreePort port(sim.portPath());
-    port.LocDCB().BaudRate = 9600;
-    port.LocTimeouts().ReadIntervalTimeout = 10;
-    port.LocTimeouts().ReadTotalTimeoutMultiplier = 0;
-    port.LocTimeouts().ReadTotalTimeoutConstant = 3000;
     QList<Answer> answers;
-    port.SetOnAsyncAnswerProc([&](int, uint32_t, const TStringBytes &bytes, uint32_t err) {
-        answers.append({bytes.AsBytes(), err, 0});
-    });
+    SetUpLine(port, 3000, answers);
     QVERIFY(port.Start());
     const TStringBytes type = Request(0x04, TarvexMap::kRegDeviceType, 1),
                        version = Request(0x04, TarvexMap::kRegFirmwareVersion, 1);
@@ -257,14 +263,8 @@ void TestFreePortLine::priorityRequestsKeepTheirOrder() {
     SimProcess sim(QStringList{"--log-frames"});
     QVERIFY(sim.start());
     TzFreePort port(sim.portPath());
-    port.LocDCB().BaudRate = 9600;
-    port.LocTimeouts().ReadIntervalTimeout = 10;
-    port.LocTimeouts().ReadTotalTimeoutMultiplier = 0;
-    port.LocTimeouts().ReadTotalTimeoutConstant = 1000;
     QList<Answer> answers;
-    port.SetOnAsyncAnswerProc([&](int, uint32_t, const TStringBytes &bytes, uint32_t err) {
-        answers.append({bytes.AsBytes(), err, 0});
-    });
+    SetUpLine(port, 1000, answers);
     for (const Queued &request : queued) {
         const TzAnswerRule rule = ModbusRtuAnswerRule(request.frame);
         if (request.priority < 0)
