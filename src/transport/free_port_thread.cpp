@@ -56,9 +56,10 @@ bool TzFreePortThread::RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority
     bool queued = false;
     {
         Lock lock(CS);
-        if (IsModbusWrite(Cmd))
-            cancelled = CancelWaiting(
-                [&Cmd](const TzReq &req) { return WritesSameRegisters(req.Cmd, Cmd); });
+        const TzWriteTarget target(Cmd);
+        if (target.IsWrite())
+            cancelled =
+                CancelWaiting([&target](const TzReq &req) { return target.SameAs(req.Cmd); });
         queued = !IsQueued(Cmd);
         if (queued) {
             if (++GlobUID > kMaxUID)
