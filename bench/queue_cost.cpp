@@ -89,6 +89,18 @@ std::vector<TStringBytes> MakeFrames() {
     return frames;
 }
 
+// Coil writes (function 05): each to a coil of its own, or all to one coil, on and off in turn.
+std::vector<TStringBytes> MakeCoilWrites(bool oneCoil) {
+    std::vector<TStringBytes> frames(kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        const int coil = oneCoil ? 0 : i;
+        const uint8_t value = (oneCoil && i % 2 == 1) ? 0x00 : 0xFF;
+        frames[size_t(i)] = TStringBytes::FromBytes(
+            {0x01, 0x05, uint8_t(coil >> 8), uint8_t(coil), value, 0x00, 0xAA, 0x55});
+    }
+    return frames;
+}
+
 template <typename Queue> Cost Measure(const std::vector<TStringBytes> &frames, Queue queue) {
     const long before = t_allocations;
     QElapsedTimer timer;
@@ -100,7 +112,7 @@ template <typename Queue> Cost Measure(const std::vector<TStringBytes> &frames, 
 }
 
 void PrintCost(const char *what, const Cost &cost) {
-    std::printf("  %-46s %6ld allocations in %d calls, %8.0f ns per call\n", what, cost.allocations,
+    std::printf("  %-50s %6ld allocations in %d calls, %8.0f ns per call\n", what, cost.allocations,
                 kFrames, cost.nsPerCall);
 }
 
@@ -112,6 +124,12 @@ void QueueingCost(TzFreePort &port, const std::vector<TStringBytes> &frames) {
     port.ClearRequestList();
     PrintCost("SendCmdForce priority 1, distinct frames",
               Measure(frames, [&](const TStringBytes &f) { port.SendCmdForce(f, 1, 1); }));
+    port.ClearRequestList();
+    const auto force = [&](const TStringBytes &f) { port.SendCmdForce(f, 1, 1); };
+    PrintCost("SendCmdForce priority 1, writes to distinct coils",
+              Measure(MakeCoilWrites(false), force));
+    port.ClearRequestList();
+    PrintCost("SendCmdForce priority 1, on/off to one coil", Measure(MakeCoilWrites(true), force));
     port.ClearRequestList();
 }
 

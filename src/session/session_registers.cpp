@@ -131,8 +131,9 @@ void TarvexSession::ModbusAsyncAnswer(int comPort, uint32_t uid, const TStringBy
         return;
     }
     if (errCode == kErrCancelled) {
-        // Cleared from the queue on purpose (the reboot does) and never sent: the tag keeps its
-        // quality, and neither the link nor the first read learns anything from it.
+        // Never sent: cleared from the queue on purpose (the reboot does), or a write replaced
+        // by a later one to the same register. The tag keeps its quality, and neither the link
+        // nor the first read learns anything from it; an output's state comes with the next poll.
         ForgetPendingAnswer(pending);
         return;
     }

@@ -11,8 +11,8 @@ enum class TzAnswerState {
     Unknown,    // not an answer the caller recognises: the first long gap ends the read
 };
 
-// The caller's judgement of an answer, given its request. The worker knows no protocol: the
-// code that builds a request brings the rule for its answer.
+// The caller's judgement of an answer, given its request. The worker knows no protocol's
+// answers: the code that builds a request brings the rule for its answer.
 using TzAnswerCheck = TzAnswerState (*)(const TStringBytes &request, const QByteArray &received);
 
 struct TzAnswerRule {

@@ -16,8 +16,9 @@
 // Error codes delivered with an answer. The serial error bits of a failed exchange all lie
 // below 0x10000 (see serial_line.h), so none of them can be taken for another code here.
 inline constexpr uint32_t kErrNone = 0;
-inline constexpr uint32_t kErrNoAnswer = 512;          // nothing arrived before the read timeouts
-inline constexpr uint32_t kErrCancelled = 0x80000000;  // removed by ClearRequestList, never sent
+inline constexpr uint32_t kErrNoAnswer = 512; // nothing arrived before the read timeouts
+// Never sent: removed by ClearRequestList, or replaced by a later write to the same registers.
+inline constexpr uint32_t kErrCancelled = 0x80000000;
 inline constexpr uint32_t kErrPortClosed = 4294967295; // the port is not open (or went away)
 
 // The answer callback: port number, id of the answered request, the bytes received (empty on
@@ -68,6 +69,9 @@ public:
     bool Stop(); // closes the port; queued requests are then answered with kErrPortClosed
 
     // Refused (false) for an empty frame or one equal to a frame already queued or being sent.
+    // A Modbus write (function 05, 06, 15 or 16) first takes the place of the waiting writes with
+    // the same device address, function and registers: they are answered kErrCancelled, so the
+    // last write to a register wins. The write being sent is never replaced.
     bool SendCmd(const TStringBytes &Cmd, int DevAddr, const TzAnswerRule &Rule = {});
     // Priority <= 0 appends. Otherwise the request goes to index Priority (in front of the last
     // element of a shorter queue), in front of the ordinary requests there but behind the

@@ -1,5 +1,6 @@
 #include "free_port_thread.h"
 
+#include "modbus_write.h"
 #include "utils.h"
 
 #include <QByteArray>
@@ -44,38 +45,41 @@ void TzFreePortThread::SetPortName(const QString &portName) {
 
 // --- Queue ---------------------------------------------------------------------------------
 
+// The last write to a register wins: a write takes the place of the waiting writes to the same
+// registers, which are answered as cancelled, so that on, off, on ends on. The duplicate
+// refusal then applies to what is left, the request on the line included.
 bool TzFreePortThread::RegCmd(const TStringBytes &Cmd, int DevAddr, int Priority,
                               const TzAnswerRule &Rule) {
     if (Cmd.Size() == 0)
         return false;
+    int cancelled = 0;
+    bool queued = false;
     {
         Lock lock(CS);
-        if (IsQueued(Cmd))
-            return false;
-        if (++GlobUID > kMaxUID)
-            GlobUID = 0;
-        Insert(TzReq{Cmd, GlobUID, DevAddr, GetTickCount(), Rule, Priority});
+        const TzWriteTarget target(Cmd);
+        if (target.IsWrite())
+            cancelled =
+                CancelWaiting([&target](const TzReq &req) { return target.SameAs(req.Cmd); });
+        queued = !IsQueued(Cmd);
+        if (queued) {
+            if (++GlobUID > kMaxUID)
+                GlobUID = 0;
+            Insert(TzReq{Cmd, GlobUID, DevAddr, GetTickCount(), Rule, Priority});
+        }
     }
-    Wake.notify_all();
-    return true;
+    AnnounceAnswers(cancelled);
+    if (queued)
+        Wake.notify_all();
+    return queued;
 }
 
-// The request on the line stays: its exchange goes on and it gets its own answer.
 void TzFreePortThread::ClearRequestList() {
     int cancelled = 0;
     {
         Lock lock(CS);
-        const TStringBytes empty = TStringBytes::FromBytes(QByteArray());
-        for (const TzReq &req : RequestList) {
-            if (req.UID == m_onLine)
-                continue;
-            m_outbox.push_back({ComPort, req.UID, empty, kErrCancelled});
-            ++cancelled;
-        }
-        std::erase_if(RequestList, [this](const TzReq &req) { return req.UID != m_onLine; });
+        cancelled = CancelWaiting([](const TzReq &) { return true; });
     }
-    for (int i = 0; i < cancelled; ++i)
-        m_answerWaiting();
+    AnnounceAnswers(cancelled);
 }
 
 bool TzFreePortThread::HoldsRequest(uint32_t uid) const {
@@ -135,6 +139,29 @@ void TzFreePortThread::Insert(const TzReq &req) {
     while (index < count && RequestList[index].Priority > 0)
         ++index;
     RequestList.insert(RequestList.begin() + index, req);
+}
+
+// The request on the line stays: its exchange goes on and it gets its own answer. The others
+// the predicate picks leave the queue and are answered kErrCancelled with an empty answer, in
+// queue order.
+template <typename Pick> int TzFreePortThread::CancelWaiting(Pick pick) {
+    const auto cancels = [&](const TzReq &req) { return req.UID != m_onLine && pick(req); };
+    const TStringBytes empty = TStringBytes::FromBytes(QByteArray());
+    int cancelled = 0;
+    for (const TzReq &req : RequestList) {
+        if (!cancels(req))
+            continue;
+        m_outbox.push_back({ComPort, req.UID, empty, kErrCancelled});
+        ++cancelled;
+    }
+    if (cancelled > 0)
+        std::erase_if(RequestList, cancels);
+    return cancelled;
+}
+
+void TzFreePortThread::AnnounceAnswers(int count) {
+    for (int i = 0; i < count; ++i)
+        m_answerWaiting();
 }
 
 void TzFreePortThread::RemoveRequest(uint32_t uid) {

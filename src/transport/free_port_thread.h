@@ -65,8 +65,11 @@ private:
     // Queue (all under CS).
     bool IsQueued(const TStringBytes &Cmd) const;
     void Insert(const TzReq &req);
+    template <typename Pick> int CancelWaiting(Pick pick);
     void RemoveRequest(uint32_t uid);
     bool HasWork() const;
+
+    void AnnounceAnswers(int count); // outside CS: once per answer put out
 
     // Loop.
     void ServeHead(Lock &lock);

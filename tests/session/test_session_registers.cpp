@@ -201,37 +201,69 @@ void TestSessionRegisters::outputWriteIsConfirmedByEcho() {
 }
 
 void TestSessionRegisters::quickSwitchesEndAsTheLastOne_data() {
-    QTest::addColumn<bool>("first");
-    QTest::newRow("on, then off") << true;
-    QTest::newRow("off, then on") << false;
+    QTest::addColumn<QList<bool>>("clicks"); // on (true) or off, in the order made
+    QTest::newRow("on, then off") << QList<bool>{true, false};
+    QTest::newRow("off, then on") << QList<bool>{false, true};
+    QTest::newRow("on, off, on") << QList<bool>{true, false, true};
+    QTest::newRow("off, on, off") << QList<bool>{false, true, false};
 }
 
-// An operator who switches an output and switches it back before the first write has gone out
-// leaves the module as the second click said, even while polled reads wait in the queue.
+// An operator who switches an output back and forth before the first write has gone out leaves
+// the module as the last click said: the last write to the coil takes the place of those still
+// waiting, which never reach the module. A replaced write is no unanswered request: it neither
+// counts toward a lost link nor shows as an answer, and its record goes.
 void TestSessionRegisters::quickSwitchesEndAsTheLastOne() {
-    QFETCH(bool, first);
+    QFETCH(QList<bool>, clicks);
     SessionFixture f;
     QVERIFY(f.ok());
     TarvexSession &s = f.session();
-    QVERIFY(f.connectAndPoll());
-    QVERIFY(s.setOutput(3, !first)); // the state the second click goes back to
-    QTRY_VERIFY_WITH_TIMEOUT(s.output(3).StateKnown && s.output(3).IsOn == !first, 5000);
+    // A silent module holds each read on the line this long: the clicks all fall in one wait.
+    TarvexLineSettings line = f.line();
+    line.timeoutMs = 1200;
+    QVERIFY(f.connectAndPoll(line));
+    const bool start = !clicks.first(); // the state the second click goes back to
+    QVERIFY(s.setOutput(3, start));
+    QTRY_VERIFY_WITH_TIMEOUT(s.output(3).StateKnown && s.output(3).IsOn == start, 5000);
 
-    f.sim().command("silent on"); // the polled reads pile up behind the one on the line
-    QTRY_VERIFY_WITH_TIMEOUT(TarvexSessionTestAccess::FreePort(s)->QueueCount() >= 2, 3000);
+    TzFreePort &port = *TarvexSessionTestAccess::FreePort(s);
+    QSignalSpy answers(&port, &TzFreePort::answered);
+    QSignalSpy link(&s, &TarvexSession::linkChanged);
+    QList<int> shown; // the answers the line monitor is given
+    QObject::connect(&s, &TarvexSession::answerReceived,
+                     [&shown](const TzPortObsRec &rec) { shown.append(rec.Index); });
+    f.sim().command("silent on");
+    // A read has just gone unanswered and the next one is on the line, others waiting behind.
+    QTRY_VERIFY_WITH_TIMEOUT(!answers.isEmpty() && answers.last()[3].toUInt() == kErrNoAnswer &&
+                                 port.QueueCount() >= 2,
+                             5000);
     f.sim().clearFrames();
-    QVERIFY(s.setOutput(3, first));
-    QVERIFY(s.setOutput(3, !first));
+    f.log().clear();
+    QList<uint32_t> uids;
+    for (const bool on : clicks) {
+        QVERIFY(s.setOutput(3, on));
+        uids.append(port.LastUID());
+    }
     f.sim().command("silent off");
 
     QTRY_VERIFY_WITH_TIMEOUT(QueuedOutputWrites(s).isEmpty(), 5000);
-    const QStringList written = {WriteFrameText(5, OutputRegister(3), first ? 0xFF00 : 0),
-                                 WriteFrameText(5, OutputRegister(3), first ? 0 : 0xFF00)};
+    const QStringList written = {WriteFrameText(5, OutputRegister(3), clicks.last() ? 0xFF00 : 0)};
     QTRY_COMPARE_WITH_TIMEOUT(WritesOf(f.simFrames()), written, 5000);
-    // Every answer from here on was sent after both writes.
+    // Every answer from here on was sent after the write.
     QSignalSpy outputs(&s, &TarvexSession::outputsChanged);
     QTRY_VERIFY_WITH_TIMEOUT(!outputs.isEmpty(), 5000);
-    QCOMPARE(s.output(3).IsOn, !first);
+    QCOMPARE(s.output(3).IsOn, clicks.last());
+
+    QHash<uint32_t, uint32_t> errCodeOf;
+    for (const QList<QVariant> &answer : answers)
+        errCodeOf.insert(answer[1].toUInt(), answer[3].toUInt());
+    for (int i = 0; i < uids.size(); ++i) {
+        const bool replaced = i < uids.size() - 1;
+        QCOMPARE(errCodeOf.value(uids[i]), replaced ? kErrCancelled : kErrNone);
+        QCOMPARE(shown.contains(int(uids[i])), !replaced);
+    }
+    // Two reads went unanswered and the silence lasted over 2 s: one more would lose the link.
+    QVERIFY(link.isEmpty());
+    QVERIFY2(!f.log().contains(QStringLiteral("UID")), qPrintable(f.log().all()));
 }
 
 // Requests cleared from the worker's queue (the reboot clears it) are answered as cancelled:

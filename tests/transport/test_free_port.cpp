@@ -178,38 +178,111 @@ private slots:
 };
 
 void TestFreePort::queueOrderAndPriority_data() {
-    QTest::addColumn<QStringList>("queuedBehindHead"); // "A": SendCmd, "P:1": priority 1
+    // "A": SendCmd of Frame('A'); "P:1": SendCmdForce with priority 1; "N:1=11 05 0000 FF00": the
+    // same with the frame given in hex. A request in neither sendingOrder nor cancelled must be
+    // refused.
+    QTest::addColumn<QStringList>("queuedBehindHead");
     QTest::addColumn<QByteArray>("sendingOrder");
+    QTest::addColumn<QByteArray>("cancelled"); // answered kErrCancelled, in this order
+    QTest::addColumn<QByteArray>("head");      // its frame in hex; empty: Frame('H')
 
     // H is on the line with its answer held back while the others are queued.
     QTest::newRow("count 5, priority 1: next")
-        << QStringList{"A", "B", "C", "D", "P:1"} << QByteArray("HPABCD");
+        << QStringList{"A", "B", "C", "D", "P:1"} << QByteArray("HPABCD") << QByteArray()
+        << QByteArray();
     QTest::newRow("count 5, priority 10: before the last")
-        << QStringList{"A", "B", "C", "D", "P:10"} << QByteArray("HABCPD");
+        << QStringList{"A", "B", "C", "D", "P:10"} << QByteArray("HABCPD") << QByteArray()
+        << QByteArray();
     QTest::newRow("count 5, priority 0: tail")
-        << QStringList{"A", "B", "C", "D", "P:0"} << QByteArray("HABCDP");
+        << QStringList{"A", "B", "C", "D", "P:0"} << QByteArray("HABCDP") << QByteArray()
+        << QByteArray();
     QTest::newRow("count 3, priority 2: before the last")
-        << QStringList{"A", "B", "P:2"} << QByteArray("HAPB");
-    QTest::newRow("count 1: the head still done once") << QStringList{"P:1"} << QByteArray("HP");
+        << QStringList{"A", "B", "P:2"} << QByteArray("HAPB") << QByteArray() << QByteArray();
+    QTest::newRow("count 1: the head still done once")
+        << QStringList{"P:1"} << QByteArray("HP") << QByteArray() << QByteArray();
     // An output switched on and off quickly must end off: priority requests keep their order.
     QTest::newRow("priority 1 requests in queueing order, ahead of the ordinary ones")
-        << QStringList{"A", "B", "P:1", "Q:1", "R:1"} << QByteArray("HPQRAB");
+        << QStringList{"A", "B", "P:1", "Q:1", "R:1"} << QByteArray("HPQRAB") << QByteArray()
+        << QByteArray();
     QTest::newRow("priority 1 requests behind the head alone")
-        << QStringList{"P:1", "Q:1", "R:1"} << QByteArray("HPQR");
+        << QStringList{"P:1", "Q:1", "R:1"} << QByteArray("HPQR") << QByteArray() << QByteArray();
     QTest::newRow("priority 2 behind the priority 2 queued before it")
-        << QStringList{"A", "B", "C", "P:2", "Q:2"} << QByteArray("HAPQBC");
+        << QStringList{"A", "B", "C", "P:2", "Q:2"} << QByteArray("HAPQBC") << QByteArray()
+        << QByteArray();
     QTest::newRow("an ordinary request queued between them goes behind them")
-        << QStringList{"A", "P:1", "B", "Q:1"} << QByteArray("HPQAB");
+        << QStringList{"A", "P:1", "B", "Q:1"} << QByteArray("HPQAB") << QByteArray()
+        << QByteArray();
+
+    // The last write to a register wins over the writes still waiting.
+    const QString on0 = "=11 05 0000 FF00", off0 = "=11 05 0000 0000", on1 = "=11 05 0001 FF00";
+    QTest::newRow("on, off, on to one coil: only the last is sent")
+        << QStringList{"A", "N:1" + on0, "F:1" + off0, "O:1" + on0} << QByteArray("HOA")
+        << QByteArray("NF") << QByteArray();
+    QTest::newRow("on, off, on without priority: the last goes to the tail")
+        << QStringList{"N" + on0, "A", "F" + off0, "B", "O" + on0} << QByteArray("HABO")
+        << QByteArray("NF") << QByteArray();
+    QTest::newRow("the replacing write goes behind the priority writes queued before it")
+        << QStringList{"A", "N:1" + on0, "M:1" + on1, "F:1" + off0} << QByteArray("HMFA")
+        << QByteArray("N") << QByteArray();
+    QTest::newRow("an equal write still waiting is replaced")
+        << QStringList{"N:1" + on0, "A", "O:1" + on0} << QByteArray("HOA") << QByteArray("N")
+        << QByteArray();
+    QTest::newRow("writes to different coils are all kept")
+        << QStringList{"N:1" + on0, "M:1=11 05 0001 0000", "K:1=11 05 0002 FF00"}
+        << QByteArray("HNMK") << QByteArray() << QByteArray();
+    QTest::newRow("a write to another device address is kept")
+        << QStringList{"N:1" + on0, "F:1=12 05 0000 0000"} << QByteArray("HNF") << QByteArray()
+        << QByteArray();
+    QTest::newRow("a write to the register by another function is kept")
+        << QStringList{"W:1=11 06 0004 0001", "V:1=11 10 0004 0001 02 0002"} << QByteArray("HWV")
+        << QByteArray() << QByteArray();
+    QTest::newRow("a multiple write replaces the one to the same range only")
+        << QStringList{"W:1=11 10 0004 0002 04 0001 0002", "X:1=11 10 0004 0001 02 0003",
+                       "Y:1=11 10 0004 0002 04 0005 0006"}
+        << QByteArray("HXY") << QByteArray("W") << QByteArray();
+    // The one on the line is never replaced: the module gets it, and an equal write is refused.
+    QTest::newRow("a write equal to the one on the line is refused, the one between cancelled")
+        << QStringList{"F:1" + off0, "O:1" + on0} << QByteArray("H") << QByteArray("F")
+        << on0.mid(1).toLatin1();
+    QTest::newRow("a write after the one on the line is queued")
+        << QStringList{"F:1" + off0} << QByteArray("HF") << QByteArray() << on0.mid(1).toLatin1();
+    QTest::newRow("an equal read still queued is refused")
+        << QStringList{"R=11 03 0000 0001", "S=11 03 0000 0001", "T:1=11 03 0000 0001"}
+        << QByteArray("HR") << QByteArray() << QByteArray();
 }
+
+namespace {
+struct QueuedRequest {
+    char tag = 0;
+    bool force = false;
+    int priority = 0;
+    QByteArray frame;
+};
+
+QueuedRequest ParseRequest(const QString &text) {
+    const QString request = text.section('=', 0, 0);
+    const QString frame = text.section('=', 1);
+    QueuedRequest parsed;
+    parsed.tag = request.at(0).toLatin1();
+    parsed.force = request.contains(':');
+    parsed.priority = request.section(':', 1).toInt();
+    parsed.frame = frame.isEmpty() ? FrameBytes(parsed.tag) : QByteArray::fromHex(frame.toLatin1());
+    return parsed;
+}
+} // namespace
 
 void TestFreePort::queueOrderAndPriority() {
     QFETCH(QStringList, queuedBehindHead);
     QFETCH(QByteArray, sendingOrder);
+    QFETCH(QByteArray, cancelled);
+    QFETCH(QByteArray, head);
 
     PtyPeer peer;
     QVERIFY(peer.isOpen());
     Responder responder(peer);
-    responder.HoldAnswerTo(FrameBytes('H'));
+    QHash<char, QByteArray> frameOf;
+    frameOf['H'] = head.isEmpty() ? FrameBytes('H') : QByteArray::fromHex(head);
+    responder.HoldAnswerTo(frameOf['H']);
     TzFreePort port(peer.slavePath());
     AnswerLog log;
     port.SetOnAsyncAnswerProc(log.callback());
@@ -218,28 +291,42 @@ void TestFreePort::queueOrderAndPriority() {
 
     QHash<char, uint32_t> uidOf;
     // A priority request into an empty queue is simply appended.
-    QVERIFY(port.SendCmdForce(Frame('H'), 1, 3));
+    QVERIFY(port.SendCmdForce(TStringBytes::FromBytes(frameOf['H']), 1, 3));
     uidOf['H'] = port.LastUID();
     QVERIFY(responder.WaitForFrames(1));
-    for (const QString &request : queuedBehindHead) {
-        const char tag = request.at(0).toLatin1();
-        if (request.size() == 1)
-            QVERIFY(port.SendCmd(Frame(tag), 1));
-        else
-            QVERIFY(port.SendCmdForce(Frame(tag), 1, request.mid(2).toInt()));
-        uidOf[tag] = port.LastUID();
+    for (const QString &text : queuedBehindHead) {
+        const QueuedRequest request = ParseRequest(text);
+        const TStringBytes frame = TStringBytes::FromBytes(request.frame);
+        const bool accepted =
+            request.force ? port.SendCmdForce(frame, 1, request.priority) : port.SendCmd(frame, 1);
+        const bool kept = sendingOrder.contains(request.tag) || cancelled.contains(request.tag);
+        QVERIFY2(accepted == kept, qPrintable(text));
+        frameOf[request.tag] = request.frame;
+        if (accepted)
+            uidOf[request.tag] = port.LastUID();
     }
-    QCOMPARE(port.QueueCount(), queuedBehindHead.size() + 1);
+    QCOMPARE(port.QueueCount(), sendingOrder.size());
 
     responder.Release();
-    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), sendingOrder.size(), kLongWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log.answers.size(), sendingOrder.size() + cancelled.size(),
+                              kLongWaitMs);
 
+    QList<Answer> sent, dropped;
+    for (const Answer &answer : log.answers)
+        (answer.errCode == kErrCancelled ? dropped : sent).append(answer);
+    QCOMPARE(dropped.size(), cancelled.size());
+    for (int i = 0; i < cancelled.size(); ++i) {
+        QCOMPARE(dropped[i].uid, uidOf[cancelled[i]]);
+        QVERIFY(dropped[i].bytes.isEmpty());
+        QCOMPARE(dropped[i].comPort, PtyNumber(peer));
+    }
     QList<QByteArray> expectedFrames;
     for (const char tag : sendingOrder)
-        expectedFrames << FrameBytes(tag);
+        expectedFrames << frameOf[tag];
     QCOMPARE(responder.Received(), expectedFrames);
+    QCOMPARE(sent.size(), sendingOrder.size());
     for (int i = 0; i < sendingOrder.size(); ++i) {
-        const Answer &answer = log.answers[i];
+        const Answer &answer = sent[i];
         QCOMPARE(answer.uid, uidOf[sendingOrder[i]]);
         QCOMPARE(answer.bytes, expectedFrames[i]);
         QCOMPARE(answer.errCode, kErrNone);
