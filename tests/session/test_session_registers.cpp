@@ -248,9 +248,11 @@ void TestSessionRegisters::quickSwitchesEndAsTheLastOne() {
     QTRY_VERIFY_WITH_TIMEOUT(QueuedOutputWrites(s).isEmpty(), 5000);
     const QStringList written = {WriteFrameText(5, OutputRegister(3), clicks.last() ? 0xFF00 : 0)};
     QTRY_COMPARE_WITH_TIMEOUT(WritesOf(f.simFrames()), written, 5000);
-    // Every answer from here on was sent after the write.
+    // A poll answered before the write may still be handled after the module got it; the polls
+    // read after the write show the last click, and go on showing it.
+    QTRY_COMPARE_WITH_TIMEOUT(s.output(3).IsOn, clicks.last(), 5000);
     QSignalSpy outputs(&s, &TarvexSession::outputsChanged);
-    QTRY_VERIFY_WITH_TIMEOUT(!outputs.isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(outputs.size() >= 2, 5000);
     QCOMPARE(s.output(3).IsOn, clicks.last());
 
     QHash<uint32_t, uint32_t> errCodeOf;
