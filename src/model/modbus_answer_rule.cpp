@@ -1,6 +1,6 @@
 #include "modbus_answer_rule.h"
 
-#include "transport/utils.h"
+#include "modbus_frames.h"
 
 namespace {
 constexpr uint8_t kExceptionBit = 0x80;
@@ -16,11 +16,6 @@ bool IsWrite(uint8_t function) {
     return function == 5 || function == 6 || function == 15 || function == 16;
 }
 
-bool CrcMatches(const QByteArray &frame) {
-    const TStringBytes bytes = TStringBytes::FromBytes(frame);
-    const uint16_t crc = ModbusCRC16(bytes, bytes.Size() - 2);
-    return bytes.ByteAt(bytes.Size() - 1) == (crc & 0xFF) && bytes.ByteAt(bytes.Size()) == crc >> 8;
-}
 } // namespace
 
 TzAnswerState ModbusRtuAnswerState(const TStringBytes &request, const QByteArray &received) {
@@ -53,7 +48,7 @@ TzAnswerState ModbusRtuAnswerState(const TStringBytes &request, const QByteArray
     }
     if (size < length)
         return TzAnswerState::Incomplete;
-    if (size > length || !CrcMatches(received))
+    if (size > length || !CrcMatches(TStringBytes::FromBytes(received)))
         return TzAnswerState::Unknown;
     return TzAnswerState::Complete;
 }

@@ -28,12 +28,6 @@ void PutCrc(TStringBytes &frame) {
     frame.SetByteAt(n, HighByte(crc));
 }
 
-bool CrcMatches(const TStringBytes &frame) {
-    const int n = frame.Size();
-    const uint16_t crc = ModbusCRC16(frame, n - 2);
-    return frame.ByteAt(n - 1) == LowByte(crc) && frame.ByteAt(n) == HighByte(crc);
-}
-
 // The low 32 bits of v truncated toward zero, in two's complement, for any magnitude.
 uint32_t TruncatedLow32(double v) {
     constexpr double kTwo32 = 4294967296.0;
@@ -273,6 +267,12 @@ bool TakeRegister(const TStringBytes &answer, TzTag &tag) {
 }
 
 } // namespace
+
+bool CrcMatches(const TStringBytes &frame) {
+    const int n = frame.Size();
+    const uint16_t crc = ModbusCRC16(frame, n - 2);
+    return frame.ByteAt(n - 1) == LowByte(crc) && frame.ByteAt(n) == HighByte(crc);
+}
 
 TStringBytes BuildReadRequest(const TzTag &tag) {
     if (!tag.Device || tag.ReadCmd < 1 || tag.ReadCmd > 4) {

@@ -12,6 +12,9 @@ TStringBytes BuildReadRequest(const TzTag &tag);
 // integer). False when the frame cannot be built.
 bool BuildWriteRequest(const TzTag &tag, double v, TStringBytes &frame, double &sentValue);
 
+// The frame's last two bytes are the Modbus CRC of the bytes before them.
+bool CrcMatches(const TStringBytes &frame);
+
 // Takes an answer into the tag. A frame whose CRC does not match is refused. When the request
 // is given, an answer from another slave address or to another function (bit 7 aside) is
 // refused too, and an answer equal to a write request confirms the write: the tag takes the

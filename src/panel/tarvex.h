@@ -13,11 +13,7 @@
 #include <memory>
 
 class QAbstractButton;
-class QCheckBox;
-class QComboBox;
-class QDomElement;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QToolButton;
 class TzAutorunPanel;

@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "throwing_object.h"
 
 #include <QLabel>
 #include <QStyle>
@@ -7,17 +8,6 @@
 #include <stdexcept>
 
 namespace {
-
-const QEvent::Type kThrowEvent = QEvent::Type(QEvent::User + 1);
-
-class ThrowingObject : public QObject {
-public:
-    bool event(QEvent *event) override {
-        if (event->type() == kThrowEvent)
-            throw std::runtime_error("boom");
-        return QObject::event(event);
-    }
-};
 
 class ThrowingWidget : public QWidget {
 protected:

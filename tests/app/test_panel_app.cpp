@@ -8,9 +8,11 @@
 #include "panel/panel_environment.h"
 #include "panel/serial_port_list.h"
 #include "panel/tarvex.h"
+#include "panel_fixture.h"
 #include "session/find_device.h"
 #include "session/tarvex_session.h"
 #include "sim_process.h"
+#include "throwing_object.h"
 #include "tools/temp_log.h"
 #include "tools/temp_log_window.h"
 #include "tools/ver_info_window.h"
@@ -23,30 +25,6 @@
 #include <QtTest>
 
 #include <stdexcept>
-
-namespace {
-
-const QEvent::Type kThrowEvent = QEvent::Type(QEvent::User + 1);
-
-class ThrowingObject : public QObject {
-public:
-    bool event(QEvent *event) override {
-        if (event->type() == kThrowEvent)
-            throw std::runtime_error("boom");
-        return QObject::event(event);
-    }
-};
-
-bool LogHas(const QString &text, quint32 color) {
-    const QStringList lines = TempLogModel::instance().lines();
-    const QList<quint32> colors = TempLogModel::instance().colors();
-    for (int i = 0; i < lines.size(); ++i)
-        if (lines[i] == text && colors[i] == color)
-            return true;
-    return false;
-}
-
-} // namespace
 
 class TestPanelApp : public QObject {
     Q_OBJECT
@@ -154,7 +132,7 @@ void TestPanelApp::searchUsesTheProgramsEngine() {
     QTest::mouseClick(panel->imgFindDevice, Qt::LeftButton);
     QCOMPARE(program.FindDevice().InFindProgress(), listedAtStart);
     QCOMPARE(program.FindDevice().PortName, port);
-    QCOMPARE(LogHas(QStringLiteral("Выбранный СОМ-порт занят или недоступен"), LogColor::Navy),
+    QCOMPARE(LogHasLine(QStringLiteral("Выбранный СОМ-порт занят или недоступен"), LogColor::Navy),
              !listedAtStart);
     QCOMPARE(Child<QPushButton>(*panel, "btnConnect")->isEnabled(), !listedAtStart);
     SetSerialPortSource([] { return QStringList{"ttyS0"}; });
@@ -167,7 +145,7 @@ void TestPanelApp::escapedErrorsGoToTheLogWhileThePanelLives() {
         TzPanelApp program(QStringList{"tarvex-panel"});
         QCoreApplication::postEvent(&thrower, new QEvent(kThrowEvent));
         QCoreApplication::sendPostedEvents(&thrower);
-        QVERIFY(LogHas(QStringLiteral("Ошибка: boom"), LogColor::Navy));
+        QVERIFY(LogHasLine(QStringLiteral("Ошибка: boom"), LogColor::Navy));
     }
     // With the program gone, nothing of it is called any more.
     QTest::ignoreMessage(QtWarningMsg, "boom");

@@ -343,6 +343,10 @@ void TestCli::badArguments_data() {
     QTest::addColumn<QString>("told");
 
     const QString port = QStringLiteral("PORT");
+    const auto pwm = [&port](const QString &scale, const QString &period, const QString &duty) {
+        return QStringList{"--port", port,       "pwm",  "3",      "--scale",
+                           scale,    "--period", period, "--duty", duty};
+    };
     QTest::newRow("unknown command")
         << QStringList{"--port", port, "toggle", "3"} << "неизвестная команда «toggle»";
     QTest::newRow("no command") << QStringList{"--port", port} << "не указана команда";
@@ -364,30 +368,15 @@ void TestCli::badArguments_data() {
     QTest::newRow("timeout not a number")
         << QStringList{"--port", port, "--timeout", "fast", "status"} << "«fast»";
     QTest::newRow("status with an argument") << QStringList{"--port", port, "status", "3"} << "3";
-    QTest::newRow("pwm scale 0") << QStringList{"--port", port,       "pwm", "3",      "--scale",
-                                                "0",      "--period", "50",  "--duty", "0"}
-                                 << "--scale";
-    QTest::newRow("pwm scale 241") << QStringList{"--port", port,       "pwm", "3",      "--scale",
-                                                  "241",    "--period", "50",  "--duty", "0"}
-                                   << "--scale";
-    QTest::newRow("pwm period 49")
-        << QStringList{"--port", port, "pwm", "3", "--scale", "1", "--period", "49", "--duty", "0"}
-        << "--period";
-    QTest::newRow("pwm period 36001")
-        << QStringList{"--port", port,       "pwm",   "3",      "--scale",
-                       "1",      "--period", "36001", "--duty", "0"}
-        << "--period";
-    QTest::newRow("pwm duty -1") << QStringList{"--port", port,       "pwm", "3",      "--scale",
-                                                "1",      "--period", "50",  "--duty", "-1"}
-                                 << "--duty";
-    QTest::newRow("pwm duty 1001") << QStringList{"--port", port,       "pwm", "3",      "--scale",
-                                                  "1",      "--period", "50",  "--duty", "1001"}
-                                   << "--duty";
+    QTest::newRow("pwm scale 0") << pwm("0", "50", "0") << "--scale";
+    QTest::newRow("pwm scale 241") << pwm("241", "50", "0") << "--scale";
+    QTest::newRow("pwm period 49") << pwm("1", "49", "0") << "--period";
+    QTest::newRow("pwm period 36001") << pwm("1", "36001", "0") << "--period";
+    QTest::newRow("pwm duty -1") << pwm("1", "50", "-1") << "--duty";
+    QTest::newRow("pwm duty 1001") << pwm("1", "50", "1001") << "--duty";
     QTest::newRow("pwm duty missing")
         << QStringList{"--port", port, "pwm", "3", "--scale", "1", "--period", "50"} << "--duty";
-    QTest::newRow("pwm duty not a number")
-        << QStringList{"--port", port, "pwm", "3", "--scale", "1", "--period", "50", "--duty", "5%"}
-        << "«5%»";
+    QTest::newRow("pwm duty not a number") << pwm("1", "50", "5%") << "«5%»";
     QTest::newRow("pwm safe neither on nor off")
         << QStringList{"--port",   port, "pwm",    "3", "--scale", "1",
                        "--period", "50", "--duty", "0", "--safe",  "yes"}
