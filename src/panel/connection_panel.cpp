@@ -1,6 +1,6 @@
 #include "connection_panel.h"
 
-#include "model/xml_attributes.h"
+#include "line_fields.h"
 #include "panel_texts.h"
 #include "serial_port_list.h"
 #include "session/tarvex_session.h"
@@ -11,7 +11,6 @@
 #include "widgets/popup_form.h"
 
 #include <QComboBox>
-#include <QDomElement>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,21 +25,11 @@ TzConnectionPanel::TzConnectionPanel(TarvexSession &session, QWidget *frame)
     PlaceField(cbComPort, QStringLiteral("cbComPort"), QStringLiteral("СОМ-порт"), QString(), 34,
                140);
 
-    txtLineAddr = MakeDigitsField(this, QStringLiteral("16"));
-    PlaceField(txtLineAddr, QStringLiteral("txtLineAddr"), QStringLiteral("Адрес"),
-               Hint("Адрес прибора\r\nДиапазон: 1..247"), 62, 60);
-
-    cbLineBaudRate = new QComboBox(this);
-    cbLineBaudRate->addItems(LineBaudRates());
-    cbLineBaudRate->setCurrentIndex(3);
-    PlaceField(cbLineBaudRate, QStringLiteral("cbLineBaudRate"), QStringLiteral("Скорость"),
-               Hint("Скорость обмена данными, бод/сек"), 90, 140);
-
-    cbLineFormat = new QComboBox(this);
-    cbLineFormat->addItems(LineFormats());
-    cbLineFormat->setCurrentIndex(0);
-    PlaceField(cbLineFormat, QStringLiteral("cbLineFormat"), QStringLiteral("Формат"),
-               LineFormatHint(), 118, 140);
+    const TzLineFields line =
+        MakeLineFields(this, "txtLineAddr", "cbLineBaudRate", "cbLineFormat", 62);
+    txtLineAddr = line.address;
+    cbLineBaudRate = line.baudRate;
+    cbLineFormat = line.format;
 
     txtLineTimeout = MakeDigitsField(this, QStringLiteral("20"));
     PlaceField(txtLineTimeout, QStringLiteral("txtLineTimeout"), QStringLiteral("Тайм-аут"),

@@ -1,5 +1,6 @@
 #include "module_panel.h"
 
+#include "line_fields.h"
 #include "panel_texts.h"
 #include "session/tarvex_session.h"
 #include "widgets/blinker.h"
@@ -14,19 +15,10 @@ TzModulePanel::TzModulePanel(TarvexSession &session, QWidget *frame)
     : QFrame(frame), Session(session) {
     InitPopupPanel(this, QStringLiteral("panRS485"), QStringLiteral("Устройство"), 236, 190);
 
-    txtAddr = MakeDigitsField(this, QStringLiteral("16"));
-    PlaceField(txtAddr, QStringLiteral("txtAddr"), QStringLiteral("Адрес"),
-               Hint("Адрес прибора\r\nДиапазон: 1..247"), 34, 60);
-    cbBaudRate = new QComboBox(this);
-    cbBaudRate->addItems(LineBaudRates());
-    cbBaudRate->setCurrentIndex(3);
-    PlaceField(cbBaudRate, QStringLiteral("cbBaudRate"), QStringLiteral("Скорость"),
-               Hint("Скорость обмена данными, бод/сек"), 62, 140);
-    cbFormat = new QComboBox(this);
-    cbFormat->addItems(LineFormats());
-    cbFormat->setCurrentIndex(0);
-    PlaceField(cbFormat, QStringLiteral("cbFormat"), QStringLiteral("Формат"), LineFormatHint(), 90,
-               140);
+    const TzLineFields line = MakeLineFields(this, "txtAddr", "cbBaudRate", "cbFormat", 34);
+    txtAddr = line.address;
+    cbBaudRate = line.baudRate;
+    cbFormat = line.format;
     txtTimeout = MakeDigitsField(this, QStringLiteral("0"));
     PlaceField(txtTimeout, QStringLiteral("txtTimeout"), QStringLiteral("Тайм-аут"),
                Hint("Сетевой тайм-аут в секундах\r\nДиапазон: 0..600"), 118, 60);
